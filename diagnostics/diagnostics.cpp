@@ -1,0 +1,111 @@
+// The diagnostics library: every message goes to the debugger output and into a
+// fixed ring of records that tests and tools read back.
+#include "contracts/diagnostics.h"
+
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+const char* g_dbFilename = "";
+unsigned g_dbLineNum = 0;
+
+namespace {
+
+SRWLOCK g_recordLock = SRWLOCK_INIT;
+DbRecord g_records[dbRecordCapacity];
+unsigned g_firstRecord = 0;
+unsigned g_recordCount = 0;
+
+void copyText(char* target, std::size_t size, const char* text) {
+    std::snprintf(target, size, "%s", text ? text : "");
+}
+
+void storeRecord(const DbRecord& record) {
+    AcquireSRWLockExclusive(&g_recordLock);
+    unsigned slot = (g_firstRecord + g_recordCount) % dbRecordCapacity;
+    g_records[slot] = record;
+    if (g_recordCount < dbRecordCapacity)
+        ++g_recordCount;
+    else
+        g_firstRecord = (g_firstRecord + 1) % dbRecordCapacity;
+    ReleaseSRWLockExclusive(&g_recordLock);
+}
+
+// One line for the debugger: "Trace: text", "Warning [44495350]: text", "Fatal file(line): text".
+void writeDebugLine(const DbRecord& record) {
+    char line[sizeof record.text + 128];
+    if (record.kind == dbRecordFatal) {
+        std::snprintf(line, sizeof line, "Fatal %s(%u): %s\n", record.file, record.line,
+                      record.text);
+    } else if (record.kind == dbRecordWarning) {
+        std::snprintf(line, sizeof line, "Warning [%08x]: %s\n", record.channel, record.text);
+    } else {
+        std::snprintf(line, sizeof line, "Trace: %s\n", record.text);
+    }
+    OutputDebugStringA(line);
+}
+
+void report(int kind, unsigned channel, const char* format, va_list args) {
+    DbRecord record = {};
+    record.kind = kind;
+    record.channel = channel;
+    if (kind == dbRecordFatal) {
+        copyText(record.file, sizeof record.file, g_dbFilename);
+        record.line = g_dbLineNum;
+    }
+    std::vsnprintf(record.text, sizeof record.text, format ? format : "", args);
+    storeRecord(record);
+    writeDebugLine(record);
+}
+
+} // namespace
+
+void dbTracefAux(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    report(dbRecordTrace, 0, format, args);
+    va_end(args);
+}
+
+void dbWarningfAux(unsigned channel, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    report(dbRecordWarning, channel, format, args);
+    va_end(args);
+}
+
+void dbFatalfAux(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    report(dbRecordFatal, 0, format, args);
+    va_end(args);
+}
+
+bool dbIsDebuggerPresent() { return IsDebuggerPresent() != FALSE; }
+
+unsigned dbRecordCount() {
+    AcquireSRWLockExclusive(&g_recordLock);
+    unsigned count = g_recordCount;
+    ReleaseSRWLockExclusive(&g_recordLock);
+    return count;
+}
+
+bool dbReadRecord(unsigned index, DbRecord* record) {
+    if (!record)
+        return false;
+    AcquireSRWLockExclusive(&g_recordLock);
+    bool found = index < g_recordCount;
+    if (found)
+        *record = g_records[(g_firstRecord + index) % dbRecordCapacity];
+    ReleaseSRWLockExclusive(&g_recordLock);
+    return found;
+}
+
+void dbClearRecords() {
+    AcquireSRWLockExclusive(&g_recordLock);
+    g_firstRecord = 0;
+    g_recordCount = 0;
+    ReleaseSRWLockExclusive(&g_recordLock);
+}

@@ -1,0 +1,40 @@
+// The diagnostics library: traces, warnings, fatal reports and the debugger query.
+#pragma once
+
+#ifdef DIAGNOSTICS_BUILD
+#define DB_API __declspec(dllexport)
+#else
+#define DB_API __declspec(dllimport)
+#endif
+
+enum DbRecordKind { dbRecordTrace = 0, dbRecordWarning = 1, dbRecordFatal = 2 };
+
+// One message as the library kept it. file and line are set for fatal reports only.
+struct DbRecord {
+    int kind;
+    unsigned channel; // warning channel, such as 'DISP'
+    unsigned line;
+    char file[64];
+    char text[1024];
+};
+
+extern "C" {
+// Source of the next fatal report, stored by the caller just before dbFatalfAux.
+DB_API extern const char* g_dbFilename;
+DB_API extern unsigned g_dbLineNum;
+
+// Each call writes one whole message (no line end) to the debugger output and the record store.
+DB_API void dbTracefAux(const char* format, ...) __attribute__((format(printf, 1, 2)));
+DB_API void dbWarningfAux(unsigned channel, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+// Reports a fatal error with g_dbFilename and g_dbLineNum, then returns to the caller.
+DB_API void dbFatalfAux(const char* format, ...) __attribute__((format(printf, 1, 2)));
+DB_API bool dbIsDebuggerPresent();
+
+// Read-back of the most recent records (the store keeps the last dbRecordCapacity).
+enum { dbRecordCapacity = 256 };
+DB_API unsigned dbRecordCount();
+// Index 0 is the oldest record kept; false when index is out of range.
+DB_API bool dbReadRecord(unsigned index, DbRecord* record);
+DB_API void dbClearRecords();
+}
