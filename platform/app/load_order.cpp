@@ -1,0 +1,23 @@
+// What runs while the library is loaded and unloaded. One static object keeps the order
+// explicit: its constructor runs the load steps, its destructor undoes them in reverse.
+#include "registry/service_table.h"
+
+#include <windows.h>
+
+namespace {
+
+struct LibraryLifetime {
+    LibraryLifetime() { createAllServices(); }
+    ~LibraryLifetime() { destroyAllServices(); }
+};
+
+LibraryLifetime g_libraryLifetime;
+
+} // namespace
+
+// The runtime's start-up code has run the static constructors before this is called.
+extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH)
+        DisableThreadLibraryCalls(module);
+    return TRUE;
+}

@@ -1,0 +1,41 @@
+// The library's eight services in creation order. Rows whose service is not built yet keep
+// null functions so the walks pass over them.
+#include "registry/service_table.h"
+
+#include "app/main_impl.h"
+#include "registry/named_interface_impl.h"
+
+namespace {
+
+const unsigned serviceRows = 8;
+
+const ServiceRegistration g_serviceTable[serviceRows] = {
+    {"NamedInterface", createRegistry, destroyRegistry},
+    {"SharedLibrary", nullptr, nullptr},
+    {"SysDialog", nullptr, nullptr},
+    {"SysInput", nullptr, nullptr},
+    {"SysUtil", nullptr, nullptr},
+    {"WindowManage", nullptr, nullptr},
+    {"Input", nullptr, nullptr},
+    {"Main", createMainService, destroyMainService},
+};
+
+} // namespace
+
+void createServices(const ServiceRegistration* table, unsigned rows) {
+    for (unsigned row = 0; row < rows; ++row) {
+        if (table[row].create)
+            table[row].create();
+    }
+}
+
+void destroyServices(const ServiceRegistration* table, unsigned rows) {
+    for (unsigned row = rows; row > 0; --row) {
+        if (table[row - 1].destroy)
+            table[row - 1].destroy();
+    }
+}
+
+void createAllServices() { createServices(g_serviceTable, serviceRows); }
+
+void destroyAllServices() { destroyServices(g_serviceTable, serviceRows); }

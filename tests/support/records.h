@@ -1,0 +1,27 @@
+// Reading back what the library reported through the diagnostics library.
+#pragma once
+
+#include "contracts/diagnostics.h"
+
+#include <string>
+#include <vector>
+
+inline std::vector<DbRecord> recordsSince(unsigned firstIndex) {
+    std::vector<DbRecord> records;
+    DbRecord record;
+    for (unsigned index = firstIndex; dbReadRecord(index, &record); ++index)
+        records.push_back(record);
+    return records;
+}
+
+// The newest record, or a record of kind -1 when the store is empty.
+inline DbRecord lastRecord() {
+    DbRecord record = {};
+    record.kind = -1;
+    unsigned count = dbRecordCount();
+    if (count > 0)
+        dbReadRecord(count - 1, &record);
+    return record;
+}
+
+inline std::string lastText() { return lastRecord().text; }
