@@ -1,14 +1,21 @@
 // What runs while the library is loaded and unloaded. One static object keeps the order
 // explicit: its constructor runs the load steps, its destructor undoes them in reverse.
 #include "registry/service_table.h"
+#include "sys/shared_library_impl.h"
 
 #include <windows.h>
 
 namespace {
 
 struct LibraryLifetime {
-    LibraryLifetime() { createAllServices(); }
-    ~LibraryLifetime() { destroyAllServices(); }
+    LibraryLifetime() {
+        createAllServices();
+        SharedLibraryImpl::createSearchDirectories();
+    }
+    ~LibraryLifetime() {
+        SharedLibraryImpl::destroySearchDirectories();
+        destroyAllServices();
+    }
 };
 
 LibraryLifetime g_libraryLifetime;

@@ -4,6 +4,8 @@
 
 #include "app/main_impl.h"
 #include "registry/named_interface_impl.h"
+#include "sys/shared_library_impl.h"
+#include "sys/sys_util_impl.h"
 
 namespace {
 
@@ -11,10 +13,10 @@ const unsigned serviceRows = 8;
 
 const ServiceRegistration g_serviceTable[serviceRows] = {
     {"NamedInterface", createRegistry, destroyRegistry},
-    {"SharedLibrary", nullptr, nullptr},
+    {"SharedLibrary", createSharedLibraryService, destroySharedLibraryService},
     {"SysDialog", nullptr, nullptr},
     {"SysInput", nullptr, nullptr},
-    {"SysUtil", nullptr, nullptr},
+    {"SysUtil", createSysUtilService, destroySysUtilService},
     {"WindowManage", nullptr, nullptr},
     {"Input", nullptr, nullptr},
     {"Main", createMainService, destroyMainService},
