@@ -83,7 +83,9 @@ void dbFatalfAux(const char* format, ...) {
     va_end(args);
 }
 
-bool dbIsDebuggerPresent() { return IsDebuggerPresent() != FALSE; }
+bool dbIsDebuggerPresent() {
+    return IsDebuggerPresent() != FALSE;
+}
 
 unsigned dbRecordCount() {
     AcquireSRWLockExclusive(&g_recordLock);

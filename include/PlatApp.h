@@ -1,4 +1,4 @@
-// The entry point the game's WinMain calls.
+// The entry point the game's WinMain calls, and the crash handling around it.
 #pragma once
 
 #include "AppInterface.h"
@@ -7,10 +7,36 @@
 namespace Plat {
 namespace App {
 
-// Stores hInstance in the main-loop service and runs app->run(); returns 0 when it returns.
-// hPrevInstance, cmdLine and nCmdShow are accepted and ignored. app must not be null.
+// Runs app->run() and returns 0 when it returns. Unless a debugger is attached or the
+// command line holds "notrap" (anywhere, case-sensitive), run is guarded: an exception
+// that escapes it, a window procedure or a worker thread runs the crash callbacks, writes
+// "<time>_ErrorLog.txt" and "<time>_MiniDump.dmp" beside the executable and ends the
+// process with exit code 1. Stores hInstance for MainInterface::getInstance. The other
+// arguments are accepted and ignored. app must not be null.
 PLAT_API int PlatWinMain(void* hInstance, void* hPrevInstance, char* cmdLine, int nCmdShow,
                          AppInterface* app);
+
+// Installs the library's unhandled-exception filter unless a debugger is attached.
+// PlatWinMain calls it; call it yourself to cover code that runs before PlatWinMain.
+PLAT_API void EnableExceptionHandling();
+
+// A function the crash filter calls before it writes the report.
+//
+// Contract: it runs on the faulting thread, inside the filter, in a damaged process: other
+// threads keep running, the heap may be corrupt and locks may be held by the dead code.
+// Do only what is safe there: flush a file you opened earlier, write a few fixed bytes,
+// set a flag. Do not allocate, take locks or call the library's services. Callbacks run
+// in the order they were added; if one raises an exception, the rest are skipped and the
+// report is still written. The filter does not read user: it is yours.
+typedef void (*CrashFunction)();
+struct CrashCallback {
+    CrashFunction function;
+    void* user;
+};
+
+// Adds a crash callback; false for a null function or outside the library's lifetime.
+// Call it from the main thread while no crash can be in progress.
+PLAT_API bool AddCrashCallback(CrashFunction function, void* user);
 
 } // namespace App
 } // namespace Plat

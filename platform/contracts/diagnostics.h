@@ -1,6 +1,8 @@
 // The diagnostics library: traces, warnings, fatal reports and the debugger query.
 #pragma once
 
+#include <windows.h>
+
 #ifdef DIAGNOSTICS_BUILD
 #define DB_API __declspec(dllexport)
 #else
@@ -30,6 +32,16 @@ DB_API void dbWarningfAux(unsigned channel, const char* format, ...)
 // Reports a fatal error with g_dbFilename and g_dbLineNum, then returns to the caller.
 DB_API void dbFatalfAux(const char* format, ...) __attribute__((format(printf, 1, 2)));
 DB_API bool dbIsDebuggerPresent();
+
+// Crash-time services; they may be called from a damaged process and never throw.
+// Writes a minidump of this process, with the crash's exception when info is not null.
+DB_API bool dbSaveMiniDump(const char* path, EXCEPTION_POINTERS* info);
+// Fills addresses with the return addresses of the crashed thread, innermost (the fault)
+// first, after skipping skip frames; unused entries are 0. False when no frame was found.
+DB_API bool dbDoStackTrace(LONG_PTR* addresses, int capacity, int skip, EXCEPTION_POINTERS* info);
+// Writes "module!function+0xoffset", or "module+0xoffset" where no symbol is known, or the
+// bare address outside any module. False when the address is in no module.
+DB_API bool dbConvertAddress(LONG_PTR address, char* buffer, unsigned size);
 
 // Read-back of the most recent records (the store keeps the last dbRecordCapacity).
 enum { dbRecordCapacity = 256 };

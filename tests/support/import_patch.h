@@ -7,7 +7,7 @@
 #include <cstring>
 
 class ImportPatch {
-public:
+  public:
     ImportPatch(HMODULE module, const char* dllName, const char* function, void* replacement)
         : m_slot(findSlot(module, dllName, function)) {
         if (m_slot) {
@@ -24,8 +24,10 @@ public:
 
     bool active() const { return m_slot != nullptr; }
 
-private:
+  private:
     static ULONG_PTR* findSlot(HMODULE module, const char* dllName, const char* function) {
+        if (!module)
+            return nullptr;
         BYTE* base = reinterpret_cast<BYTE*>(module);
         auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
         auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
@@ -38,12 +40,14 @@ private:
         for (; descriptor->Name; ++descriptor) {
             if (lstrcmpiA(reinterpret_cast<char*>(base + descriptor->Name), dllName) != 0)
                 continue;
-            auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + descriptor->OriginalFirstThunk);
+            auto* names =
+                reinterpret_cast<IMAGE_THUNK_DATA*>(base + descriptor->OriginalFirstThunk);
             auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + descriptor->FirstThunk);
             for (; names->u1.AddressOfData; ++names, ++slots) {
                 if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
                     continue;
-                auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+                auto* byName =
+                    reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
                 if (std::strcmp(reinterpret_cast<char*>(byName->Name), function) == 0)
                     return reinterpret_cast<ULONG_PTR*>(&slots->u1.Function);
             }

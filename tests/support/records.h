@@ -24,4 +24,6 @@ inline DbRecord lastRecord() {
     return record;
 }
 
-inline std::string lastText() { return lastRecord().text; }
+inline std::string lastText() {
+    return lastRecord().text;
+}

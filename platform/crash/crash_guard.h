@@ -1,0 +1,13 @@
+// Structured-exception guards. The compilers have no __try, so each guard is built from
+// the frame-handler primitives of its architecture, kept in one file per guard kind.
+#pragma once
+
+class AppInterface;
+
+// Calls body(argument); true when it returned, false when it raised an exception, which
+// is then handled here and goes no further.
+bool runGuarded(void (*body)(void*), void* argument);
+
+// Calls app->run() inside a guard whose filter hands any exception to PlatExceptionFilter
+// and then lets the search for a handler go on.
+void runAppGuarded(AppInterface* app);

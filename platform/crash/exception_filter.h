@@ -1,0 +1,15 @@
+// The unhandled-exception filter and the state it reads.
+#pragma once
+
+#include <windows.h>
+
+// Set by PlatWinMain when the command line holds "notrap"; the filter then declines.
+extern bool g_noTrap;
+
+// Calls the crash callbacks, writes the crash report and ends the process with exit code 1;
+// returns EXCEPTION_CONTINUE_SEARCH at once when the no-trap flag is set.
+LONG WINAPI PlatExceptionFilter(EXCEPTION_POINTERS* info);
+
+// The crash callback list lives from the last load step to the first unload step.
+void createCrashCallbackList();
+void destroyCrashCallbackList();

@@ -1,0 +1,50 @@
+// The guard around the game's run: it reports the crash while the faulting stack still
+// exists, during the search for a handler, and never handles the exception itself.
+#include "crash/crash_guard.h"
+
+#include "AppInterface.h"
+#include "crash/exception_filter.h"
+
+#include <windows.h>
+
+#if defined(__x86_64__)
+
+#include <excpt.h>
+
+extern "C" LONG appGuardFilter(EXCEPTION_POINTERS* info, void*) {
+    PlatExceptionFilter(info);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// __try1 defines fixed labels, so this file holds its only use.
+__attribute__((noinline)) void runAppGuarded(AppInterface* app) {
+    __try1(appGuardFilter) app->run();
+    __except1
+}
+
+#else
+
+namespace {
+
+EXCEPTION_DISPOSITION NTAPI reportDuringSearch(EXCEPTION_RECORD* record, void*, CONTEXT* context,
+                                               void*) {
+    if (!(record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND))) {
+        EXCEPTION_POINTERS info = {record, context};
+        PlatExceptionFilter(&info);
+    }
+    return ExceptionContinueSearch;
+}
+
+} // namespace
+
+// A registration record kept as an ordinary local and linked through fs:0.
+__attribute__((noinline)) void runAppGuarded(AppInterface* app) {
+    EXCEPTION_REGISTRATION_RECORD registration;
+    registration.Handler = reportDuringSearch;
+    registration.Next = reinterpret_cast<EXCEPTION_REGISTRATION_RECORD*>(__readfsdword(0));
+    __writefsdword(0, reinterpret_cast<DWORD>(&registration));
+    app->run();
+    __writefsdword(0, reinterpret_cast<DWORD>(registration.Next));
+}
+
+#endif

@@ -1,0 +1,54 @@
+// Starts a test's child program with a chosen command line and collects what it printed
+// and how it ended.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+struct ChildResult {
+    bool started = false;
+    bool finished = false;
+    DWORD exitCode = 0;
+    std::string output; // standard output and standard error together
+};
+
+inline ChildResult runChild(const std::string& commandLine, DWORD timeoutMs = 60000) {
+    ChildResult result;
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+        return result;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    PROCESS_INFORMATION process = {};
+    std::string mutableLine = commandLine;
+    result.started = CreateProcessA(nullptr, &mutableLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                    nullptr, &startup, &process) != FALSE;
+    CloseHandle(writeEnd);
+    if (result.started) {
+        char buffer[4096];
+        DWORD got = 0;
+        while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0)
+            result.output.append(buffer, got);
+        result.finished = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
+        GetExitCodeProcess(process.hProcess, &result.exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    CloseHandle(readEnd);
+    return result;
+}
+
+// The directory of the running test program, with a trailing backslash.
+inline std::string programDirectory() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string directory(path);
+    return directory.substr(0, directory.find_last_of('\\') + 1);
+}
