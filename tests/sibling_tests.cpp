@@ -97,3 +97,72 @@ TEST(DiagnosticsLibrary, KeepsTheNewestRecordsAndCutsLongTexts) {
 }
 
 } // namespace
+
+namespace {
+
+__attribute__((noinline)) bool traceFromHere(LONG_PTR* addresses, int capacity) {
+    CONTEXT context;
+    RtlCaptureContext(&context);
+    EXCEPTION_RECORD record = {};
+    EXCEPTION_POINTERS info = {&record, &context};
+    return dbDoStackTrace(addresses, capacity, 0, &info);
+}
+
+bool inThisProgram(LONG_PTR address) {
+    MEMORY_BASIC_INFORMATION region;
+    return VirtualQuery(reinterpret_cast<void*>(address), &region, sizeof region) &&
+           region.AllocationBase == GetModuleHandleA(nullptr);
+}
+
+TEST(DiagnosticsCrashServices, WalksTheStackInnermostFirstAndEndsWithZero) {
+    LONG_PTR addresses[64];
+    ASSERT_TRUE(traceFromHere(addresses, 64));
+    EXPECT_TRUE(inThisProgram(addresses[0])) << "starts in the function that captured";
+    int frames = 0;
+    while (frames < 64 && addresses[frames] != 0)
+        ++frames;
+    EXPECT_GE(frames, 3);
+    EXPECT_LT(frames, 64);
+
+    LONG_PTR two[2] = {1, 1};
+    traceFromHere(two, 2);
+    EXPECT_NE(0, two[1]) << "a full array has no terminator";
+    EXPECT_FALSE(dbDoStackTrace(nullptr, 64, 0, nullptr));
+}
+
+TEST(DiagnosticsCrashServices, NamesAddressesByModuleAndNearestExport) {
+    char text[4096];
+    LONG_PTR insideTrace = reinterpret_cast<LONG_PTR>(&dbTracefAux) + 5;
+    EXPECT_TRUE(dbConvertAddress(insideTrace, text, sizeof text));
+    EXPECT_STREQ("diagnostics.dll!dbTracefAux+0x5", text);
+
+    LONG_PTR inProgram = reinterpret_cast<LONG_PTR>(&inThisProgram);
+    EXPECT_TRUE(dbConvertAddress(inProgram, text, sizeof text));
+    EXPECT_EQ(0, std::string(text).find("sibling_tests.exe+0x")) << text;
+
+    void* freeMemory = VirtualAlloc(nullptr, 4096, MEM_RESERVE, PAGE_NOACCESS);
+    VirtualFree(freeMemory, 0, MEM_RELEASE);
+    EXPECT_FALSE(dbConvertAddress(reinterpret_cast<LONG_PTR>(freeMemory) + 16, text, sizeof text));
+    EXPECT_FALSE(dbConvertAddress(inProgram, nullptr, 10));
+}
+
+TEST(DiagnosticsCrashServices, SavesAMinidumpOrSaysItCould) {
+    char directory[MAX_PATH], path[MAX_PATH];
+    GetTempPathA(MAX_PATH, directory);
+    GetTempFileNameA(directory, "dmp", 0, path);
+    CONTEXT context;
+    RtlCaptureContext(&context);
+    EXCEPTION_RECORD record = {};
+    record.ExceptionCode = EXCEPTION_BREAKPOINT;
+    EXCEPTION_POINTERS info = {&record, &context};
+    ASSERT_TRUE(dbSaveMiniDump(path, &info));
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD signature = 0, got = 0;
+    ReadFile(file, &signature, sizeof signature, &got, nullptr);
+    CloseHandle(file);
+    DeleteFileA(path);
+    EXPECT_EQ(0x504D444Du, signature) << "\"MDMP\"";
+    EXPECT_FALSE(dbSaveMiniDump("Z:\\no\\such\\directory\\x.dmp", &info));
+}
+
+} // namespace
