@@ -86,6 +86,23 @@ const char* nearestExport(HMODULE module, DWORD rva, DWORD* exportRva) {
     return best;
 }
 
+// Whether the export is where the function holding rva begins. x64 modules describe every
+// function's extent in their unwind tables, so a function that is not exported is not
+// named after the export below it; x86 modules have no such table and keep the guess.
+bool startsFunction(HMODULE module, DWORD rva, DWORD exportRva) {
+#if defined(_M_X64) || defined(__x86_64__)
+    DWORD64 imageBase = 0;
+    ULONG_PTR address = reinterpret_cast<ULONG_PTR>(module) + rva;
+    PRUNTIME_FUNCTION function = RtlLookupFunctionEntry(address, &imageBase, nullptr);
+    return !function || function->BeginAddress == exportRva;
+#else
+    (void)module;
+    (void)rva;
+    (void)exportRva;
+    return true;
+#endif
+}
+
 // A symbol from debug information, when the module has any that dbghelp can read.
 bool symbolName(LONG_PTR address, char* name, unsigned size, DWORD64* displacement) {
     prepareSymbols();
@@ -189,7 +206,10 @@ bool dbConvertAddress(LONG_PTR address, char* buffer, unsigned size) {
     }
     DWORD rva = static_cast<DWORD>(address - reinterpret_cast<LONG_PTR>(module));
     DWORD exportRva = 0;
-    if (const char* exported = nearestExport(module, rva, &exportRva)) {
+    const char* exported = nearestExport(module, rva, &exportRva);
+    if (exported && !startsFunction(module, rva, exportRva))
+        exported = nullptr;
+    if (exported) {
         std::snprintf(buffer, size, "%s!%s+0x%lx", moduleName, exported,
                       static_cast<unsigned long>(rva - exportRva));
     } else {
