@@ -6,6 +6,7 @@
 #include "registry/named_interface_impl.h"
 #include "sys/shared_library_impl.h"
 #include "sys/sys_util_impl.h"
+#include "window/window_manager_impl.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ const ServiceRegistration g_serviceTable[serviceRows] = {
     {"SysDialog", nullptr, nullptr},
     {"SysInput", nullptr, nullptr},
     {"SysUtil", createSysUtilService, destroySysUtilService},
-    {"WindowManage", nullptr, nullptr},
+    {"WindowManage", createWindowManagerService, destroyWindowManagerService},
     {"Input", nullptr, nullptr},
     {"Main", createMainService, destroyMainService},
 };

@@ -1,0 +1,94 @@
+// The game window's procedure: geometry, the close protocol, refusals and activation.
+#include "window/window_manager_impl.h"
+
+#include "app/main_impl.h"
+
+namespace {
+
+// The only close requests the window accepts: the dialog service sends 100 after a fatal
+// error; 101 is accepted the same way for the game's own use.
+const WPARAM fatalErrorClose = 100;
+const WPARAM gameClose = 101;
+
+bool isAcceptedClose(WPARAM wParam) {
+    return wParam == fatalErrorClose || wParam == gameClose;
+}
+
+// The screen saver, monitor power-down and the window menu (F10, Alt) would interrupt the game.
+bool isRefusedSystemCommand(WPARAM wParam) {
+    // The low four bits are the system's own; only the command itself is compared.
+    const WPARAM command = wParam & 0xFFF0;
+    return command == SC_SCREENSAVE || command == SC_KEYMENU || command == SC_MONITORPOWER;
+}
+
+void paintNothing(HWND window) {
+    PAINTSTRUCT paint;
+    BeginPaint(window, &paint);
+    EndPaint(window, &paint);
+}
+
+} // namespace
+
+LRESULT CALLBACK WindowManagerImpl::windowProc(HWND window, UINT message, WPARAM wParam,
+                                               LPARAM lParam) {
+    WindowManagerImpl& manager = *g_windowManagerImpl;
+    if (message == WM_MOVE || message == WM_SIZE || message == WM_DISPLAYCHANGE)
+        manager.updateGeometry(window);
+    return manager.answerMessage(window, message, wParam, lParam);
+}
+
+// What the window does with a message: each case consumes it or hands it to the default
+// procedure.
+LRESULT WindowManagerImpl::answerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_DESTROY:
+        // Destroying the window does not quit: the game asks for that through the system
+        // utilities.
+        return 1;
+    case WM_PAINT:
+        paintNothing(window);
+        return 0;
+    case WM_CLOSE:
+        // Alt+F4, the system menu and the task bar must not end a running game.
+        if (isAcceptedClose(wParam))
+            return DefWindowProcA(window, message, wParam, lParam);
+        return 1;
+    case WM_ACTIVATEAPP:
+        onActivateApp(window, wParam != 0);
+        return 0;
+    case WM_SETCURSOR:
+        // The class has no cursor; the shape stays as the game set it.
+        return 1;
+    case WM_COMMAND:
+        if (isAcceptedClose(wParam))
+            PostMessageA(window, WM_CLOSE, wParam, 0);
+        return 0;
+    case WM_SYSCOMMAND:
+        if (isRefusedSystemCommand(wParam))
+            return 1;
+        return DefWindowProcA(window, message, wParam, lParam);
+    case WM_POWERBROADCAST:
+        // A suspend while the game runs would lose its state; every power event is denied.
+        return BROADCAST_QUERY_DENY;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+// The main loop's callback hears of the switch first; then a full-screen game takes its mode
+// back, or steps aside (minimised, without activating anything) and gives the desktop its own.
+void WindowManagerImpl::onActivateApp(HWND window, bool active) {
+    ActivateCallback callback = nullptr;
+    if (g_mainImpl)
+        callback = active ? g_mainImpl->getActivateCallback() : g_mainImpl->getDeactivateCallback();
+    if (callback)
+        callback(window);
+    if (!m_fullScreen)
+        return;
+    if (active) {
+        switchToFullScreen(m_requestedWidth, m_requestedHeight, m_requestedBitDepth);
+    } else {
+        ShowWindow(window, SW_SHOWMINNOACTIVE);
+        restoreDisplayMode();
+    }
+}
