@@ -5,6 +5,7 @@
 #include "app/main_impl.h"
 #include "registry/named_interface_impl.h"
 #include "sys/shared_library_impl.h"
+#include "sys/sys_dialog_impl.h"
 #include "sys/sys_util_impl.h"
 #include "window/window_manager_impl.h"
 
@@ -15,7 +16,7 @@ const unsigned serviceRows = 8;
 const ServiceRegistration g_serviceTable[serviceRows] = {
     {"NamedInterface", createRegistry, destroyRegistry},
     {"SharedLibrary", createSharedLibraryService, destroySharedLibraryService},
-    {"SysDialog", nullptr, nullptr},
+    {"SysDialog", createSysDialogService, destroySysDialogService},
     {"SysInput", nullptr, nullptr},
     {"SysUtil", createSysUtilService, destroySysUtilService},
     {"WindowManage", createWindowManagerService, destroyWindowManagerService},
