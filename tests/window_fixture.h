@@ -14,7 +14,7 @@ protected:
         if (IsWindow(m_window))
             manager()->destroyWindow(0, 0);
         pumpQueue();
-        manager()->unregisterWindowClass(&m_instance, gameClass);
+        EXPECT_TRUE(manager()->unregisterWindowClass(&m_instance, gameClass));
     }
 
     static WindowInterface* manager() { return WindowInterface::i(); }

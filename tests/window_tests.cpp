@@ -54,6 +54,9 @@ TEST_F(GameWindow, IsABlackPopupAtTheCornerWithTheGamesIcon) {
     EXPECT_NE(nullptr, windowClass.hIcon) << "icon 101 of the test program";
     EXPECT_EQ(nullptr, windowClass.hCursor);
     EXPECT_EQ(GetStockObject(BLACK_BRUSH), windowClass.hbrBackground);
+    EXPECT_FALSE(manager()->registerWindowClass(&m_instance, gameClass)) << "already registered";
+    EXPECT_FALSE(manager()->registerWindowClass(nullptr, "Other"));
+    EXPECT_FALSE(manager()->unregisterWindowClass(&m_instance, nullptr));
 
     ASSERT_TRUE(create(256, 128, 32, false));
     EXPECT_EQ(WS_POPUP, GetWindowLongPtrA(m_window, GWL_STYLE) & (WS_POPUP | WS_CAPTION));
