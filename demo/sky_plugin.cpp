@@ -5,7 +5,9 @@
 
 namespace {
 
-const char* pluginName() { return "day-night sky"; }
+const char* pluginName() {
+    return "day-night sky";
+}
 
 unsigned mix(unsigned from, unsigned to, float share) {
     unsigned result = 0;
@@ -24,7 +26,9 @@ unsigned skyColour(float hour) {
 
 } // namespace
 
-extern "C" __declspec(dllexport) unsigned getLibraryID() { return skyPluginId; }
+extern "C" __declspec(dllexport) unsigned getLibraryID() {
+    return skyPluginId;
+}
 
 // Called once by the loader with the game's table; caller-cleans by contract.
 extern "C" __declspec(dllexport) int __cdecl setupFunctionTable(void* table) {
