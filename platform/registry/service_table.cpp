@@ -3,6 +3,8 @@
 #include "registry/service_table.h"
 
 #include "app/main_impl.h"
+#include "input/input_impl.h"
+#include "input/sys_input_impl.h"
 #include "registry/named_interface_impl.h"
 #include "sys/shared_library_impl.h"
 #include "sys/sys_dialog_impl.h"
@@ -17,10 +19,10 @@ const ServiceRegistration g_serviceTable[serviceRows] = {
     {"NamedInterface", createRegistry, destroyRegistry},
     {"SharedLibrary", createSharedLibraryService, destroySharedLibraryService},
     {"SysDialog", createSysDialogService, destroySysDialogService},
-    {"SysInput", nullptr, nullptr},
+    {"SysInput", createSysInputService, destroySysInputService},
     {"SysUtil", createSysUtilService, destroySysUtilService},
     {"WindowManage", createWindowManagerService, destroyWindowManagerService},
-    {"Input", nullptr, nullptr},
+    {"Input", createInputService, destroyInputService},
     {"Main", createMainService, destroyMainService},
 };
 

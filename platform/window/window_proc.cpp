@@ -2,6 +2,8 @@
 #include "window/window_manager_impl.h"
 
 #include "app/main_impl.h"
+#include "input/input_impl.h"
+#include "input/sys_input_impl.h"
 
 namespace {
 
@@ -34,6 +36,15 @@ LRESULT CALLBACK WindowManagerImpl::windowProc(HWND window, UINT message, WPARAM
     WindowManagerImpl& manager = *g_windowManagerImpl;
     if (message == WM_MOVE || message == WM_SIZE || message == WM_DISPLAYCHANGE)
         manager.updateGeometry(window);
+    // The system input service sees every message first; it claims none, so input messages
+    // still reach the default procedure below.
+    if (g_sysInputImpl) {
+        bool handled = false;
+        const LRESULT result =
+            g_sysInputImpl->handleWindowMessage(window, message, wParam, lParam, &handled);
+        if (handled)
+            return result;
+    }
     return manager.answerMessage(window, message, wParam, lParam);
 }
 
@@ -75,9 +86,13 @@ LRESULT WindowManagerImpl::answerMessage(HWND window, UINT message, WPARAM wPara
     }
 }
 
-// The main loop's callback hears of the switch first; then a full-screen game takes its mode
-// back, or steps aside (minimised, without activating anything) and gives the desktop its own.
+// Held keys are forgotten and the main loop's callback hears of the switch first; then a
+// full-screen game takes its mode back, or steps aside (minimised, without activating anything)
+// and gives the desktop its own.
 void WindowManagerImpl::onActivateApp(HWND window, bool active) {
+    // No key may stay held across a task switch, whichever way it goes.
+    if (g_inputImpl)
+        g_inputImpl->clearAllKeys();
     ActivateCallback callback = nullptr;
     if (g_mainImpl)
         callback = active ? g_mainImpl->getActivateCallback() : g_mainImpl->getDeactivateCallback();

@@ -1,0 +1,81 @@
+// The input service's mouse: the stored position, the per-frame delta and nested capture.
+#include "input/input_impl.h"
+
+#include "input/sys_input_impl.h"
+#include "window/window_manager_impl.h"
+
+#include <cmath>
+
+namespace {
+
+const float middle = 0.5f;
+
+void readCursor(float* x, float* y) {
+    if (g_sysInputImpl)
+        g_sysInputImpl->getCursorPosition(x, y);
+}
+
+void moveCursor(float x, float y) {
+    if (g_sysInputImpl)
+        g_sysInputImpl->setCursorPosition(x, y);
+}
+
+// Less than one pixel of the client area reads as no movement; a size of 0 reads none at all.
+float outsideDeadZone(float offset, int pixels) {
+    if (1.0f / static_cast<float>(pixels) > std::fabs(offset))
+        return 0.0f;
+    return offset;
+}
+
+} // namespace
+
+void InputImpl::getMouseDelta(float* dx, float* dy) {
+    float x = middle;
+    float y = middle;
+    readCursor(&x, &y);
+    const int width = g_windowManagerImpl ? g_windowManagerImpl->getScreenWidth() : 0;
+    const int height = g_windowManagerImpl ? g_windowManagerImpl->getScreenHeight() : 0;
+    if (dx)
+        *dx = outsideDeadZone(x - middle, width);
+    if (dy)
+        *dy = outsideDeadZone(y - middle, height);
+    centerMouse();
+}
+
+void InputImpl::getMousePosition(float* x, float* y) {
+    if (x)
+        *x = m_mouseX;
+    if (y)
+        *y = m_mouseY;
+}
+
+void InputImpl::setMousePosition(float x, float y) {
+    m_mouseX = x;
+    m_mouseY = y;
+    moveCursor(x, y);
+}
+
+void InputImpl::centerMouse() {
+    moveCursor(middle, middle);
+}
+
+void InputImpl::updateMousePosition() {
+    readCursor(&m_mouseX, &m_mouseY);
+}
+
+void InputImpl::captureMouse(bool on) {
+    if (on) {
+        if (++m_captureCount == 1)
+            readCursor(&m_savedX, &m_savedY);
+        centerMouse();
+        return;
+    }
+    if (m_captureCount <= 0)
+        return;
+    if (--m_captureCount == 0)
+        moveCursor(m_savedX, m_savedY);
+}
+
+bool InputImpl::isMouseCaptured() {
+    return m_captureCount > 0;
+}

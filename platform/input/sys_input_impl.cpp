@@ -1,0 +1,71 @@
+// The system input service: the cursor, its shapes, the callbacks and the service's lifetime.
+#include "input/sys_input_impl.h"
+
+#include "registry/service_lifetime.h"
+
+SysInputImpl* g_sysInputImpl = nullptr;
+
+namespace {
+
+const char* const sysInputServiceName = "SysIn";
+
+} // namespace
+
+SysInputImpl::SysInputImpl()
+    : m_captureCallback(nullptr), m_wheelMessage(0), m_clipMinX(0.0f), m_clipMaxX(1.0f),
+      m_clipMaxY(1.0f), m_clipMinY(0.0f), m_confineToWindow(true) {}
+
+SysInputImpl::~SysInputImpl() {}
+
+HCURSOR SysInputImpl::loadCursorFromFile(const char* fileName) {
+    return LoadCursorFromFileA(fileName);
+}
+
+bool SysInputImpl::init() {
+    m_captureCallback = nullptr;
+    // Mouse drivers older than WM_MOUSEWHEEL announce turns with this message.
+    m_wheelMessage = RegisterWindowMessageA("MSWHEEL_ROLLMSG");
+    return true;
+}
+
+void SysInputImpl::getCursorPosition(float* x, float* y) {
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    if (x)
+        *x = toNormalizedX(cursor.x);
+    if (y)
+        *y = toNormalizedY(cursor.y);
+}
+
+bool SysInputImpl::setCursorPosition(float x, float y) {
+    return SetCursorPos(toScreenX(x), toScreenY(y)) != FALSE;
+}
+
+void SysInputImpl::setCaptureCallback(CaptureCallback callback) {
+    m_captureCallback = callback;
+}
+
+CaptureCallback SysInputImpl::getCaptureCallback() {
+    return m_captureCallback;
+}
+
+float SysInputImpl::getDragThreshold() {
+    return static_cast<float>(GetSystemMetrics(SM_CXDRAG)) /
+           static_cast<float>(GetSystemMetrics(SM_CXSCREEN));
+}
+
+void SysInputImpl::addKeyCallback(int code, SysKeyCallback callback) {
+    m_keyCallbacks.push_back(KeyCallbackEntry{code, callback});
+}
+
+HCURSOR SysInputImpl::setCursor(HCURSOR cursor) {
+    return SetCursor(cursor);
+}
+
+bool createSysInputService() {
+    return createService(g_sysInputImpl, sysInputServiceName);
+}
+
+bool destroySysInputService() {
+    return destroyService(g_sysInputImpl, sysInputServiceName);
+}
