@@ -15,6 +15,7 @@
 #include "WindowInterface.h"
 #include "contracts/diagnostics.h"
 
+#include "demo_input.h"
 #include "demo_resources.h"
 #include "plugin_table.h"
 
@@ -194,7 +195,11 @@ public:
                 dialogs->dialogBox(IDD_ABOUT, "Platform demo, built " __DATE__ ".", IDC_ABOUT_TEXT);
             std::printf("about box closed with %d\n", answer);
         }
+        bool input = startInput();
+        std::printf("input service %s\n", input ? "ready" : "missing");
         runFrames(window, sky, options.frames);
+        if (input)
+            stopInput();
         windows->destroyWindow(0, 0);
         windows->unregisterWindowClass(&instance, "DemoGameWindow");
         if (plugin)
@@ -215,6 +220,7 @@ private:
         frame.start();
         while (main->pumpMessages()) {
             paintFrame(window, sky, painted, frames);
+            playScriptedInput(window, painted);
             if (painted == frames / 2) {
                 std::printf("halfway: frame %d painted\n", painted);
                 std::fflush(stdout);
