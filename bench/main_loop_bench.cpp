@@ -28,6 +28,7 @@ BENCH_CASE(mainLoop) {
         PostThreadMessageA(thread, WM_APP, 0, 0);
         main->pumpMessages();
     }
-    reportCount("heap allocations per pumped message", double(allocationsSoFar() - before) / messages);
+    reportCount("heap allocations per pumped message",
+                double(allocationsSoFar() - before) / messages);
     (void)sink;
 }

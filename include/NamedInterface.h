@@ -14,7 +14,8 @@ public:
 
     // The object registered under name; a missing name is reported as a fatal error and gives null.
     virtual void* getInterface(const char* name) = 0;
-    // The factory registered under name; a missing name is reported as a fatal error and gives null.
+    // The factory registered under name; a missing name is reported as a fatal error and gives
+    // null.
     virtual void* getFactory(const char* name) = 0;
     // Appends an entry; false (and nothing changes) if the name is taken.
     virtual bool addInterface(const char* name, void* object) = 0;

@@ -9,7 +9,7 @@
 // or null). Handles belong to the caller, who unloads them with unloadLibrary. Use from one
 // thread at a time: the search directories are set up, unguarded, at the first load.
 class PLAT_API SharedLibraryInterface {
-  public:
+public:
     SharedLibraryInterface();
     SharedLibraryInterface(const SharedLibraryInterface&);
     SharedLibraryInterface& operator=(const SharedLibraryInterface&);
@@ -34,6 +34,6 @@ class PLAT_API SharedLibraryInterface {
     // The library's loader, or null outside the library's lifetime.
     static SharedLibraryInterface* i();
 
-  protected:
+protected:
     virtual ~SharedLibraryInterface();
 };

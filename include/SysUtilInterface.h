@@ -7,7 +7,7 @@
 
 // Failures report nothing; each is only its result (0 or false).
 class PLAT_API SysUtilInterface {
-  public:
+public:
     SysUtilInterface();
     SysUtilInterface(const SysUtilInterface&);
     SysUtilInterface& operator=(const SysUtilInterface&);
@@ -29,6 +29,6 @@ class PLAT_API SysUtilInterface {
     // The library's utility service, or null outside the library's lifetime.
     static SysUtilInterface* i();
 
-  protected:
+protected:
     virtual ~SysUtilInterface();
 };

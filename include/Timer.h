@@ -8,7 +8,7 @@
 // the measured cost of one start/stop pair (the overhead, see setOverheadTicks) and never
 // goes below 0. One thread at a time per object; the object owns nothing, so copy it freely.
 class PLAT_API Timer {
-  public:
+public:
     enum timerResolution { microseconds = 0, milliseconds = 1, seconds = 2, ticks = 3 };
 
     // Stopped at 0; the counter's frequency is read now and kept. Values above ticks read as
@@ -43,7 +43,7 @@ class PLAT_API Timer {
     static long long getOverheadTicks();
     static void setOverheadTicks(long long overhead);
 
-  private:
+private:
     timerResolution m_resolution;
     long long m_startTime; // 0 while stopped
     long long m_frequency;

@@ -15,8 +15,12 @@ void* allocateOrThrow(std::size_t size, int kind) {
 
 } // namespace
 
-void* operator new(std::size_t size) { return allocateOrThrow(size, memKindSingle); }
-void* operator new[](std::size_t size) { return allocateOrThrow(size, memKindArray); }
+void* operator new(std::size_t size) {
+    return allocateOrThrow(size, memKindSingle);
+}
+void* operator new[](std::size_t size) {
+    return allocateOrThrow(size, memKindArray);
+}
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
     return MemCRTAlloc(static_cast<unsigned>(size), memKindSingle);
 }

@@ -18,9 +18,13 @@ struct alignas(16) BlockHeader {
 SRWLOCK g_statsLock = SRWLOCK_INIT;
 MemStats g_stats;
 
-bool isKnownKind(int kind) { return kind == memKindSingle || kind == memKindArray; }
+bool isKnownKind(int kind) {
+    return kind == memKindSingle || kind == memKindArray;
+}
 
-BlockHeader* headerOf(void* block) { return static_cast<BlockHeader*>(block) - 1; }
+BlockHeader* headerOf(void* block) {
+    return static_cast<BlockHeader*>(block) - 1;
+}
 
 void recordAllocation(int kind, unsigned long long size) {
     AcquireSRWLockExclusive(&g_statsLock);

@@ -18,7 +18,7 @@ namespace {
 // Puts the given arguments after a program name in the runtime's argument vector, which is
 // what every query reads, and puts the process's own vector back afterwards.
 class Arguments {
-  public:
+public:
     Arguments(std::initializer_list<const char*> arguments)
         : Arguments(std::vector<const char*>(arguments)) {}
     explicit Arguments(const std::vector<const char*>& arguments)
@@ -35,7 +35,7 @@ class Arguments {
         __argv = m_savedVector;
     }
 
-  private:
+private:
     int m_savedCount;
     char** m_savedVector;
     std::vector<char*> m_vector;

@@ -95,7 +95,7 @@ void crash() {
 }
 
 class CrashingGame : public AppInterface {
-  public:
+public:
     const char* name() const override { return "crash child"; }
     int run() override {
         say(MainInterface::i()->getInstance() == GetModuleHandleA(nullptr) ? "instance set\n"

@@ -12,7 +12,7 @@ namespace {
 
 // A report whose log is a real temporary file, read back as text.
 class ReportFile {
-  public:
+public:
     ReportFile() : m_report(new ExceptionReport()) {
         char directory[MAX_PATH];
         GetTempPathA(MAX_PATH, directory);
@@ -37,7 +37,7 @@ class ReportFile {
         return content;
     }
 
-  private:
+private:
     std::unique_ptr<ExceptionReport> m_report;
     char m_path[MAX_PATH];
 };

@@ -24,8 +24,8 @@ protected:
         windowClass.hInstance = GetModuleHandleA(nullptr);
         windowClass.lpszClassName = "PumpTestWindow";
         RegisterClassA(&windowClass);
-        m_window = CreateWindowExA(0, "PumpTestWindow", "pump", WS_OVERLAPPEDWINDOW, 0, 0, 200,
-                                   100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        m_window = CreateWindowExA(0, "PumpTestWindow", "pump", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+                                   nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(nullptr, m_window);
         drainQueue();
         g_dispatched.clear();

@@ -105,10 +105,18 @@ TEST(RegistryLifetime, FreesItsEntriesButNeverTheObjects) {
 
 std::string g_walk;
 
-bool createFirst() { return g_walk += "+1", true; }
-bool createThird() { return g_walk += "+3", false; }
-bool destroyFirst() { return g_walk += "-1", false; }
-bool destroySecond() { return g_walk += "-2", true; }
+bool createFirst() {
+    return g_walk += "+1", true;
+}
+bool createThird() {
+    return g_walk += "+3", false;
+}
+bool destroyFirst() {
+    return g_walk += "-1", false;
+}
+bool destroySecond() {
+    return g_walk += "-2", true;
+}
 
 TEST(ServiceWalks, RunRowsInOrderAndPassOverNullFunctions) {
     const ServiceRegistration table[] = {

@@ -37,7 +37,7 @@ TEST(DirectoryPath, KeepsTheComponentsWhateverTheSeparators) {
 
 // Records the operations that loadAndBindLibrary reaches, then does what the loader does.
 class RecordingLoader : public SharedLibraryImpl {
-  public:
+public:
     HMODULE loadLibrary(const char* name) override {
         calls.push_back(std::string("load ") + name);
         return SharedLibraryImpl::loadLibrary(name);

@@ -91,7 +91,7 @@ Lines runChild(const char* root, const std::string& directory, const std::string
 }
 
 class LibrarySearchTest : public ::testing::Test {
-  protected:
+protected:
     static void SetUpTestSuite() {
         char temp[MAX_PATH] = {};
         char longTemp[MAX_PATH] = {};

@@ -156,7 +156,8 @@ TEST(DiagnosticsCrashServices, SavesAMinidumpOrSaysItCould) {
     record.ExceptionCode = EXCEPTION_BREAKPOINT;
     EXCEPTION_POINTERS info = {&record, &context};
     ASSERT_TRUE(dbSaveMiniDump(path, &info));
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file =
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     DWORD signature = 0, got = 0;
     ReadFile(file, &signature, sizeof signature, &got, nullptr);
     CloseHandle(file);

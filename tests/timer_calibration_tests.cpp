@@ -20,7 +20,7 @@ BOOL WINAPI scriptedCounter(LARGE_INTEGER* now) {
 }
 
 class CalibrationTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_TRUE(m_patch.active());
         // Warm-up pair of 300 ticks, then pairs of 7 and 10.
@@ -29,7 +29,7 @@ class CalibrationTest : public ::testing::Test {
     }
     void TearDown() override { Timer::setOverheadTicks(0); }
 
-  private:
+private:
     ImportPatch m_patch{GetModuleHandleA(nullptr), "kernel32.dll", "QueryPerformanceCounter",
                         reinterpret_cast<void*>(scriptedCounter)};
 };

@@ -26,7 +26,7 @@ BOOL WINAPI scriptedFrequency(LARGE_INTEGER* frequency) {
 }
 
 class TimerTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         HMODULE platform = GetModuleHandleA("platform.dll");
         m_counter.reset(new ImportPatch(platform, "kernel32.dll", "QueryPerformanceCounter",
@@ -49,7 +49,7 @@ class TimerTest : public ::testing::Test {
         timer.stop();
     }
 
-  private:
+private:
     long long m_savedOverhead = Timer::getOverheadTicks();
     std::unique_ptr<ImportPatch> m_counter;
     std::unique_ptr<ImportPatch> m_frequency;

@@ -21,18 +21,26 @@ void ignoreActivation(HWND) {}
 
 DEFINE_INTERFACE_MEMBERS(MainInterface)
 
-MainInterface* MainInterface::i() { return g_mainImpl; }
+MainInterface* MainInterface::i() {
+    return g_mainImpl;
+}
 
 MainImpl::MainImpl()
     : m_instance(nullptr), m_activate(ignoreActivation), m_deactivate(ignoreActivation) {}
 
 MainImpl::~MainImpl() {}
 
-void MainImpl::setActivateCallback(ActivateCallback callback) { m_activate = callback; }
+void MainImpl::setActivateCallback(ActivateCallback callback) {
+    m_activate = callback;
+}
 
-void MainImpl::setDeactivateCallback(ActivateCallback callback) { m_deactivate = callback; }
+void MainImpl::setDeactivateCallback(ActivateCallback callback) {
+    m_deactivate = callback;
+}
 
-void* MainImpl::getInstance() { return m_instance; }
+void* MainImpl::getInstance() {
+    return m_instance;
+}
 
 bool MainImpl::pumpMessages() {
     Sleep(0);
@@ -46,7 +54,9 @@ bool MainImpl::pumpMessages() {
     return true;
 }
 
-unsigned MainImpl::getProcessId() { return GetCurrentProcessId(); }
+unsigned MainImpl::getProcessId() {
+    return GetCurrentProcessId();
+}
 
 bool MainImpl::shellOpen(const char* file, const char* directory, const char* parameters,
                          char* errorText, unsigned errorTextSize) {
@@ -62,17 +72,27 @@ bool MainImpl::shellOpen(const char* file, const char* directory, const char* pa
     info.nShow = SW_SHOW;
     if (ShellExecuteExA(&info))
         return true;
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, GetLastError(), 0, errorText,
-                   errorTextSize, nullptr);
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, GetLastError(), 0, errorText, errorTextSize,
+                   nullptr);
     return false;
 }
 
-void MainImpl::setInstance(void* instance) { m_instance = instance; }
+void MainImpl::setInstance(void* instance) {
+    m_instance = instance;
+}
 
-ActivateCallback MainImpl::getActivateCallback() const { return m_activate; }
+ActivateCallback MainImpl::getActivateCallback() const {
+    return m_activate;
+}
 
-ActivateCallback MainImpl::getDeactivateCallback() const { return m_deactivate; }
+ActivateCallback MainImpl::getDeactivateCallback() const {
+    return m_deactivate;
+}
 
-bool createMainService() { return createService(g_mainImpl, mainServiceName); }
+bool createMainService() {
+    return createService(g_mainImpl, mainServiceName);
+}
 
-bool destroyMainService() { return destroyService(g_mainImpl, mainServiceName); }
+bool destroyMainService() {
+    return destroyService(g_mainImpl, mainServiceName);
+}

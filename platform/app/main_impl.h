@@ -13,8 +13,8 @@ public:
     void* getInstance() override;
     bool pumpMessages() override;
     unsigned getProcessId() override;
-    bool shellOpen(const char* file, const char* directory, const char* parameters,
-                   char* errorText, unsigned errorTextSize) override;
+    bool shellOpen(const char* file, const char* directory, const char* parameters, char* errorText,
+                   unsigned errorTextSize) override;
 
     // For the library's own use: PlatWinMain stores the handle, the window procedure
     // reads the callbacks (either may be null).

@@ -5,5 +5,7 @@
 #define DEFINE_INTERFACE_MEMBERS(Interface)                                                        \
     Interface::Interface() {}                                                                      \
     Interface::Interface(const Interface&) {}                                                      \
-    Interface& Interface::operator=(const Interface&) { return *this; }                            \
+    Interface& Interface::operator=(const Interface&) {                                            \
+        return *this;                                                                              \
+    }                                                                                              \
     Interface::~Interface() {}

@@ -55,7 +55,9 @@ bool remove(Table& table, const char* name) {
 
 DEFINE_INTERFACE_MEMBERS(NamedInterface)
 
-NamedInterface* NamedInterface::i() { return g_registry; }
+NamedInterface* NamedInterface::i() {
+    return g_registry;
+}
 
 NamedInterfaceImpl::NamedInterfaceImpl() : m_interfaces(new Table), m_factories(new Table) {}
 
@@ -83,9 +85,13 @@ bool NamedInterfaceImpl::addFactory(const char* name, void* factory) {
     return add(*m_factories, name, factory);
 }
 
-bool NamedInterfaceImpl::removeInterface(const char* name) { return remove(*m_interfaces, name); }
+bool NamedInterfaceImpl::removeInterface(const char* name) {
+    return remove(*m_interfaces, name);
+}
 
-bool NamedInterfaceImpl::removeFactory(const char* name) { return remove(*m_factories, name); }
+bool NamedInterfaceImpl::removeFactory(const char* name) {
+    return remove(*m_factories, name);
+}
 
 bool createRegistry() {
     g_registry = new (std::nothrow) NamedInterfaceImpl;

@@ -42,6 +42,10 @@ void destroyServices(const ServiceRegistration* table, unsigned rows) {
     }
 }
 
-void createAllServices() { createServices(g_serviceTable, serviceRows); }
+void createAllServices() {
+    createServices(g_serviceTable, serviceRows);
+}
 
-void destroyAllServices() { destroyServices(g_serviceTable, serviceRows); }
+void destroyAllServices() {
+    destroyServices(g_serviceTable, serviceRows);
+}

@@ -5,7 +5,7 @@
 #include <vector>
 
 class DirectoryPath {
-  public:
+public:
     // Cuts text at every backslash and forward slash and keeps the non-empty pieces, so
     // doubled, leading and trailing separators vanish. Null is the empty path.
     explicit DirectoryPath(const char* text);
@@ -15,6 +15,6 @@ class DirectoryPath {
     // The components joined by single backslashes, with no leading or trailing one.
     std::string toString() const;
 
-  private:
+private:
     std::vector<std::string> m_components;
 };

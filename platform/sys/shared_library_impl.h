@@ -7,7 +7,7 @@
 #include <vector>
 
 class SharedLibraryImpl : public SharedLibraryInterface {
-  public:
+public:
     bool libraryExists(const char* name) override;
     HMODULE loadLibrary(const char* name) override;
     bool unloadLibrary(HMODULE library) override;
@@ -22,7 +22,7 @@ class SharedLibraryImpl : public SharedLibraryInterface {
     static void createSearchDirectories();
     static void destroySearchDirectories();
 
-  private:
+private:
     // The list, set up from QVX_Root on the first call of the process; null outside its
     // lifetime.
     static const std::vector<std::string>* searchDirectories();

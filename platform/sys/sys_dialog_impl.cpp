@@ -14,10 +14,11 @@ namespace {
 const char* const sysDialogServiceName = "SysDialog";
 // The command on which the window procedure lets the game window close.
 const WPARAM fatalCloseCommand = 100;
-const UINT hideWithoutChange =
-    SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_HIDEWINDOW; // 0x87
+const UINT hideWithoutChange = SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_HIDEWINDOW; // 0x87
 
-HWND gameWindow() { return g_windowManagerImpl ? g_windowManagerImpl->getWindowHandle() : nullptr; }
+HWND gameWindow() {
+    return g_windowManagerImpl ? g_windowManagerImpl->getWindowHandle() : nullptr;
+}
 
 // Drops (or, with dispatch, handles) every message waiting for the window.
 void drainWindowMessages(HWND window, bool dispatch) {
@@ -45,8 +46,7 @@ int SysDialogImpl::dialogBox(unsigned short templateId, const char* text, int co
     HWND owner = gameWindow();
     m_dialogText = text;
     m_dialogControlId = controlId;
-    INT_PTR result =
-        DialogBoxParamA(instance, MAKEINTRESOURCEA(templateId), owner, dialogProc, 0);
+    INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(templateId), owner, dialogProc, 0);
     m_dialogText = nullptr;
     return static_cast<int>(result);
 }
@@ -81,6 +81,10 @@ void SysDialogImpl::fatalError(int exitCode, const char* text, bool debugBreak) 
     std::exit(exitCode);
 }
 
-bool createSysDialogService() { return createService(g_sysDialogImpl, sysDialogServiceName); }
+bool createSysDialogService() {
+    return createService(g_sysDialogImpl, sysDialogServiceName);
+}
 
-bool destroySysDialogService() { return destroyService(g_sysDialogImpl, sysDialogServiceName); }
+bool destroySysDialogService() {
+    return destroyService(g_sysDialogImpl, sysDialogServiceName);
+}

@@ -4,7 +4,7 @@
 #include "SysUtilInterface.h"
 
 class SysUtilImpl : public SysUtilInterface {
-  public:
+public:
     void postQuit(int exitCode) override;
     long getFileTime(const char* path) override;
     bool splitUrl(const char* url, std::string& host, std::string& path) override;

@@ -8,7 +8,7 @@
 #include <thread>
 
 class BoxWatcher {
-  public:
+public:
     explicit BoxWatcher(int button = IDOK) : m_button(button), m_thread([this] { watch(); }) {}
     ~BoxWatcher() { join(); }
 
@@ -23,7 +23,7 @@ class BoxWatcher {
     const std::string& texts() const { return m_texts; }
     HWND owner() const { return m_owner; }
 
-  private:
+private:
     static BOOL CALLBACK findBox(HWND window, LPARAM found) {
         DWORD process = 0;
         GetWindowThreadProcessId(window, &process);

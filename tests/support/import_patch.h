@@ -7,7 +7,7 @@
 #include <cstring>
 
 class ImportPatch {
-  public:
+public:
     ImportPatch(HMODULE module, const char* dllName, const char* function, void* replacement)
         : m_slot(findSlot(module, dllName, function)) {
         if (m_slot) {
@@ -24,7 +24,7 @@ class ImportPatch {
 
     bool active() const { return m_slot != nullptr; }
 
-  private:
+private:
     static ULONG_PTR* findSlot(HMODULE module, const char* dllName, const char* function) {
         if (!module)
             return nullptr;
