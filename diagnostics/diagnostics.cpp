@@ -13,7 +13,19 @@ unsigned g_dbLineNum = 0;
 
 namespace {
 
-SRWLOCK g_recordLock = SRWLOCK_INIT;
+// A critical section, since the reader-writer locks came only with Vista. Initialised by
+// the library's own static initialiser, which runs before any module that imports it.
+struct RecordLock {
+    CRITICAL_SECTION section;
+    RecordLock() { InitializeCriticalSection(&section); }
+    ~RecordLock() { DeleteCriticalSection(&section); }
+};
+RecordLock g_recordLock;
+
+struct RecordGuard {
+    RecordGuard() { EnterCriticalSection(&g_recordLock.section); }
+    ~RecordGuard() { LeaveCriticalSection(&g_recordLock.section); }
+};
 DbRecord g_records[dbRecordCapacity];
 unsigned g_firstRecord = 0;
 unsigned g_recordCount = 0;
@@ -23,14 +35,13 @@ void copyText(char* target, std::size_t size, const char* text) {
 }
 
 void storeRecord(const DbRecord& record) {
-    AcquireSRWLockExclusive(&g_recordLock);
+    RecordGuard guard;
     unsigned slot = (g_firstRecord + g_recordCount) % dbRecordCapacity;
     g_records[slot] = record;
     if (g_recordCount < dbRecordCapacity)
         ++g_recordCount;
     else
         g_firstRecord = (g_firstRecord + 1) % dbRecordCapacity;
-    ReleaseSRWLockExclusive(&g_recordLock);
 }
 
 // One line for the debugger: "Trace: text", "Warning [44495350]: text", "Fatal file(line): text".
@@ -88,26 +99,22 @@ bool dbIsDebuggerPresent() {
 }
 
 unsigned dbRecordCount() {
-    AcquireSRWLockExclusive(&g_recordLock);
-    unsigned count = g_recordCount;
-    ReleaseSRWLockExclusive(&g_recordLock);
-    return count;
+    RecordGuard guard;
+    return g_recordCount;
 }
 
 bool dbReadRecord(unsigned index, DbRecord* record) {
     if (!record)
         return false;
-    AcquireSRWLockExclusive(&g_recordLock);
+    RecordGuard guard;
     bool found = index < g_recordCount;
     if (found)
         *record = g_records[(g_firstRecord + index) % dbRecordCapacity];
-    ReleaseSRWLockExclusive(&g_recordLock);
     return found;
 }
 
 void dbClearRecords() {
-    AcquireSRWLockExclusive(&g_recordLock);
+    RecordGuard guard;
     g_firstRecord = 0;
     g_recordCount = 0;
-    ReleaseSRWLockExclusive(&g_recordLock);
 }

@@ -7,16 +7,32 @@
 namespace {
 
 const unsigned blockMagic = 0x4D454D42; // "MEMB"
+const ULONG_PTR blockAlignment = 16;
 
-// 16 bytes keep the caller's block aligned for any type on both architectures.
-struct alignas(16) BlockHeader {
+// Sits directly before the caller's block. The process heap aligns to 8 bytes on 32-bit
+// Windows, so each block is placed at the next 16-byte boundary and remembers where its
+// heap block starts.
+struct alignas(blockAlignment) BlockHeader {
     unsigned long long size;
+    void* heapBlock;
     int kind;
     unsigned magic;
 };
 
-SRWLOCK g_statsLock = SRWLOCK_INIT;
+// A critical section, since the reader-writer locks came only with Vista. Initialised by
+// the library's own static initialiser, which runs before any module that imports it.
+struct StatsLock {
+    CRITICAL_SECTION section;
+    StatsLock() { InitializeCriticalSection(&section); }
+    ~StatsLock() { DeleteCriticalSection(&section); }
+};
+StatsLock g_statsLock;
 MemStats g_stats;
+
+struct StatsGuard {
+    StatsGuard() { EnterCriticalSection(&g_statsLock.section); }
+    ~StatsGuard() { LeaveCriticalSection(&g_statsLock.section); }
+};
 
 bool isKnownKind(int kind) {
     return kind == memKindSingle || kind == memKindArray;
@@ -27,26 +43,23 @@ BlockHeader* headerOf(void* block) {
 }
 
 void recordAllocation(int kind, unsigned long long size) {
-    AcquireSRWLockExclusive(&g_statsLock);
+    StatsGuard guard;
     ++g_stats.liveBlocks[kind];
     g_stats.liveBytes[kind] += size;
     ++g_stats.allocations[kind];
-    ReleaseSRWLockExclusive(&g_statsLock);
 }
 
 void recordRelease(int kind, unsigned long long size, bool kindMatches) {
-    AcquireSRWLockExclusive(&g_statsLock);
+    StatsGuard guard;
     --g_stats.liveBlocks[kind];
     g_stats.liveBytes[kind] -= size;
     if (!kindMatches)
         ++g_stats.mismatchedReleases;
-    ReleaseSRWLockExclusive(&g_statsLock);
 }
 
 void recordForeignRelease() {
-    AcquireSRWLockExclusive(&g_statsLock);
+    StatsGuard guard;
     ++g_stats.mismatchedReleases;
-    ReleaseSRWLockExclusive(&g_statsLock);
 }
 
 } // namespace
@@ -54,10 +67,17 @@ void recordForeignRelease() {
 void* MemCRTAlloc(unsigned size, int kind) {
     if (!isKnownKind(kind))
         return nullptr;
-    void* raw = HeapAlloc(GetProcessHeap(), 0, sizeof(BlockHeader) + size);
+    const SIZE_T overhead = sizeof(BlockHeader) + blockAlignment;
+    if (size > ~SIZE_T(0) - overhead)
+        return nullptr;
+    void* raw = HeapAlloc(GetProcessHeap(), 0, overhead + size);
     if (!raw)
         return nullptr;
-    BlockHeader* header = static_cast<BlockHeader*>(raw);
+    ULONG_PTR block =
+        (reinterpret_cast<ULONG_PTR>(raw) + sizeof(BlockHeader) + blockAlignment - 1) &
+        ~(blockAlignment - 1);
+    BlockHeader* header = headerOf(reinterpret_cast<void*>(block));
+    header->heapBlock = raw;
     header->size = size;
     header->kind = kind;
     header->magic = blockMagic;
@@ -76,13 +96,12 @@ void MemCRTFree(void* block, int kind) {
     }
     header->magic = 0;
     recordRelease(header->kind, header->size, kind == header->kind + memKindReleaseOffset);
-    HeapFree(GetProcessHeap(), 0, header);
+    HeapFree(GetProcessHeap(), 0, header->heapBlock);
 }
 
 void MemGetStats(MemStats* stats) {
     if (!stats)
         return;
-    AcquireSRWLockShared(&g_statsLock);
+    StatsGuard guard;
     *stats = g_stats;
-    ReleaseSRWLockShared(&g_statsLock);
 }
