@@ -16,8 +16,23 @@ namespace App {
 PLAT_API int PlatWinMain(void* hInstance, void* hPrevInstance, char* cmdLine, int nCmdShow,
                          AppInterface* app);
 
-// Installs the library's unhandled-exception filter unless a debugger is attached.
-// PlatWinMain calls it; call it yourself to cover code that runs before PlatWinMain.
+// C++ exceptions and the library's frames. The library throws nothing, and a C++ exception
+// must not cross its frames: every module carries its own runtime, and on the 32-bit
+// product the runtime of the module that throws cannot unwind through another module's
+// frames. So an exception that escapes run, or a function the library calls back while
+// run is guarded (key, button, capture and activation callbacks, anything reached through
+// the game window's procedure), is a crash, on both builds alike: the crash callbacks run,
+// the error log's call stack shows the throwing function, the minidump is written (its
+// exception code is 0x20474343, GCC's C++ exception code) and the exit code is 1. A catch
+// around pumpMessages does not see it; catch inside your callbacks what you mean to handle.
+// The same holds for abort(), which the runtime's terminate calls: while the library guards
+// the process, the C runtime's SIGABRT handler is the library's and its error mode is
+// "to standard error", so no "abnormal program termination" box waits for a click first.
+// This needs a game built with mingw-w64 against msvcrt.dll, as the product is.
+
+// Installs the library's unhandled-exception filter and abort handler unless a debugger is
+// attached. PlatWinMain calls it; call it yourself to cover code that runs before
+// PlatWinMain.
 PLAT_API void EnableExceptionHandling();
 
 // A function the crash filter calls before it writes the report.

@@ -1,16 +1,27 @@
 // A game that crashes in the way its first argument names, for the crash tests.
 // "debugger" as second argument makes the library believe a debugger is attached.
 #include "AppInterface.h"
+#include "InputInterface.h"
 #include "MainInterface.h"
 #include "NamedInterface.h"
 #include "PlatApp.h"
+#include "WindowInterface.h"
 #include "support/import_patch.h"
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <string>
+
+// Exported, so that the report's call stack can name them: the test looks for them there.
+extern "C" __declspec(dllexport) __attribute__((noinline)) void crashByWriting(int* address) {
+    *address = 1;
+}
+extern "C" __declspec(dllexport) __attribute__((noinline)) void throwFromGame(const char* what) {
+    throw std::runtime_error(what);
+}
 
 namespace {
 
@@ -63,8 +74,29 @@ void faultInWindowProcedure() {
 }
 
 DWORD WINAPI faultingThread(void*) {
-    *g_badAddress = 1;
+    crashByWriting(g_badAddress);
     return 0;
+}
+
+void throwingKeyCallback(unsigned, int, void*) {
+    throwFromGame("escaped a key callback");
+}
+
+// A key callback throws while the game pumps its window's messages; the game's catch around
+// the pump must not see it.
+void throwInKeyCallback() {
+    void* instance = GetModuleHandleA(nullptr);
+    HWND window = nullptr;
+    WindowInterface::i()->registerWindowClass(&instance, "CrashChildGame");
+    WindowInterface::i()->createWindow(&window, &instance, "game", 0, 320, 240, 32, false);
+    InputInterface::i()->initialize();
+    InputInterface::i()->setKeyCallback('K', throwingKeyCallback, nullptr);
+    PostMessageA(window, WM_KEYDOWN, 'K', 1);
+    try {
+        MainInterface::i()->pumpMessages();
+    } catch (...) {
+        say("caught outside the library\n");
+    }
 }
 
 void crash() {
@@ -72,7 +104,7 @@ void crash() {
         volatile int value = *g_badAddress;
         (void)value;
     } else if (g_mode == "write") {
-        *g_badAddress = 1;
+        crashByWriting(g_badAddress);
     } else if (g_mode == "null-call") {
         void (*volatile function)() = nullptr;
         function();
@@ -85,7 +117,11 @@ void crash() {
     } else if (g_mode == "overflow") {
         recurse(0);
     } else if (g_mode == "cxx") {
-        throw std::runtime_error("escaped run");
+        throwFromGame("escaped run");
+    } else if (g_mode == "keycallback") {
+        throwInKeyCallback();
+    } else if (g_mode == "abort") {
+        std::abort();
     } else if (g_mode == "wndproc") {
         faultInWindowProcedure();
     } else if (g_mode == "thread") {

@@ -7,6 +7,7 @@
 #include <dbghelp.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -78,15 +79,42 @@ void expectInOrder(const std::string& text, const std::vector<std::string>& piec
     }
 }
 
+// What differs between the builds: register names and address widths.
+const bool wide = sizeof(void*) == 8;
+const std::string firstRegister = wide ? "RAX=" : "EAX=";
+const std::string codeBytesTitle = wide ? "Bytes at CS:RIP:\r\n" : "Bytes at CS:EIP:\r\n";
+
+// An address as the report writes it: 8 hex digits on i686, 16 on x86_64.
+std::string reportAddress(ULONG_PTR value) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%0*llx", wide ? 16 : 8,
+                  static_cast<unsigned long long>(value));
+    return text;
+}
+
+std::string accessLine(const char* verb, ULONG_PTR address) {
+    return std::string(verb) + " location " + reportAddress(address) +
+           " caused an access violation.\r\n";
+}
+
 void expectCompleteReport(const CrashRun& run, const std::string& exceptionName) {
     expectInOrder(run.log,
                   {"crash_child.exe caused " + exceptionName + " in module ", "Error occurred at ",
                    "crash_child.exe, run by ", "processor(s), type ", "MBytes physical memory.\r\n",
-                   "\r\nMiniDump saved to file '", "_MiniDump.dmp'\r\n", "\r\nRegisters:\r\nRAX=",
-                   "Bytes at CS:RIP:\r\n", "\r\n\r\nCall Stack:\r\n", "\r\nStack dump:\r\n",
+                   "\r\nMiniDump saved to file '", "_MiniDump.dmp'\r\n",
+                   "\r\nRegisters:\r\n" + firstRegister, codeBytesTitle, "\r\n\r\nCall Stack:\r\n",
+                   "\r\nStack dump:\r\n",
                    "\r\n\r\n\r\nModule list: names, addresses, sizes, time stamps and file "
                    "times:\r\n",
                    "crash_child.exe", "platform.dll"});
+    std::size_t dump = run.log.find("\r\nStack dump:\r\n");
+    ASSERT_NE(std::string::npos, dump);
+    std::string firstDumpLine =
+        run.log.substr(dump + 15, run.log.find("\r\n", dump + 15) - dump - 15);
+    EXPECT_EQ(std::string::npos, firstDumpLine.find_first_not_of("0123456789abcdef: "))
+        << "the faulting thread's stack is dumped:\n"
+        << run.log;
+    EXPECT_GT(firstDumpLine.size(), 2 * sizeof(void*) + 2) << run.log;
 }
 
 // The dump's signature and the code in its exception stream.
@@ -116,8 +144,16 @@ struct CrashCase {
     const char* mode;
     DWORD code;
     const char* name;
-    const char* accessLine; // null where the crash is no access violation
+    const char* accessVerb; // "Write to" or "Read from"; null where no access violation
+    ULONG_PTR accessAddress;
+    // Call-stack lines' beginnings, in order; the first follows the section's title.
+    std::vector<std::string> stack;
 };
+
+// The functions the child exports, so that the report names them where they really lie.
+const std::string writer = "crash_child.exe!crashByWriting+0x";
+const std::string thrower = "crash_child.exe!throwFromGame+0x";
+const std::string entry = "platform.dll!_ZN4Plat3App11PlatWinMain";
 
 class CrashMatrix : public ::testing::TestWithParam<CrashCase> {};
 
@@ -129,32 +165,66 @@ TEST_P(CrashMatrix, ReportsAndEndsWithExitCodeOne) {
     EXPECT_NE(std::string::npos, run.child.output.find("first callback ran"));
     EXPECT_NE(std::string::npos, run.child.output.find("second callback ran"));
     EXPECT_EQ(std::string::npos, run.child.output.find("run returned"));
+    EXPECT_EQ(std::string::npos, run.child.output.find("caught outside the library"));
     expectCompleteReport(run, c.name);
-    if (c.accessLine)
-        EXPECT_NE(std::string::npos, run.log.find(c.accessLine)) << run.log;
+    if (c.accessVerb)
+        expectInOrder(run.log, {"MBytes physical memory.\r\n" +
+                                accessLine(c.accessVerb, c.accessAddress) + "\r\nMiniDump"});
     else
         EXPECT_EQ(std::string::npos, run.log.find("caused an access violation")) << run.log;
+    if (!c.stack.empty()) {
+        std::vector<std::string> stack = c.stack;
+        stack.front() = "\r\nCall Stack:\r\n" + stack.front();
+        expectInOrder(run.log, stack);
+    }
     expectMinidumpWithException(run.dumpPath, c.code);
 }
 
-const char* const writeTo16 = "MBytes physical memory.\r\nWrite to location 0000000000000010 "
-                              "caused an access violation.\r\n\r\nMiniDump";
+const DWORD cxxCode = 0x20474343;
 
 INSTANTIATE_TEST_SUITE_P(
     EveryKind, CrashMatrix,
     ::testing::Values(
-        CrashCase{"read", EXCEPTION_ACCESS_VIOLATION, "an Access Violation",
-                  "MBytes physical memory.\r\nRead from location 0000000000000010 caused an "
-                  "access violation.\r\n"},
-        CrashCase{"write", EXCEPTION_ACCESS_VIOLATION, "an Access Violation", writeTo16},
-        CrashCase{"null-call", EXCEPTION_ACCESS_VIOLATION, "an Access Violation",
-                  "Write to location 0000000000000000 caused an access violation."},
-        CrashCase{"illegal", EXCEPTION_ILLEGAL_INSTRUCTION, "an Illegal Instruction", nullptr},
-        CrashCase{"divide", EXCEPTION_INT_DIVIDE_BY_ZERO, "an Integer Divide by Zero", nullptr},
-        CrashCase{"overflow", EXCEPTION_STACK_OVERFLOW, "a Stack Overflow", nullptr},
-        CrashCase{"cxx", 0x20474343, "Unknown exception type", nullptr},
-        CrashCase{"wndproc", EXCEPTION_ACCESS_VIOLATION, "an Access Violation", writeTo16},
-        CrashCase{"thread", EXCEPTION_ACCESS_VIOLATION, "an Access Violation", writeTo16}),
+        CrashCase{"read", EXCEPTION_ACCESS_VIOLATION, "an Access Violation", "Read from", 16, {}},
+        CrashCase{"write",
+                  EXCEPTION_ACCESS_VIOLATION,
+                  "an Access Violation",
+                  "Write to",
+                  16,
+                  {writer, "\r\ncrash_child.exe+0x", "\r\nplatform.dll+0x", "\r\n" + entry,
+                   "\r\ncrash_child.exe+0x"}},
+        CrashCase{"null-call",
+                  EXCEPTION_ACCESS_VIOLATION,
+                  "an Access Violation",
+                  "Write to",
+                  0,
+                  {"crash_child.exe+0x", "\r\n" + entry}},
+        CrashCase{
+            "illegal", EXCEPTION_ILLEGAL_INSTRUCTION, "an Illegal Instruction", nullptr, 0, {}},
+        CrashCase{
+            "divide", EXCEPTION_INT_DIVIDE_BY_ZERO, "an Integer Divide by Zero", nullptr, 0, {}},
+        CrashCase{"overflow", EXCEPTION_STACK_OVERFLOW, "a Stack Overflow", nullptr, 0, {}},
+        CrashCase{
+            "cxx", cxxCode, "Unknown exception type", nullptr, 0, {"", thrower, "\r\n" + entry}},
+        CrashCase{"keycallback",
+                  cxxCode,
+                  "Unknown exception type",
+                  nullptr,
+                  0,
+                  {"", thrower, "\r\nplatform.dll+0x", "\r\n" + entry}},
+        CrashCase{"abort", cxxCode, "Unknown exception type", nullptr, 0, {"", "\r\n" + entry}},
+        CrashCase{"wndproc",
+                  EXCEPTION_ACCESS_VIOLATION,
+                  "an Access Violation",
+                  "Write to",
+                  16,
+                  {"crash_child.exe+0x", "\r\n" + entry}},
+        CrashCase{"thread",
+                  EXCEPTION_ACCESS_VIOLATION,
+                  "an Access Violation",
+                  "Write to",
+                  16,
+                  {writer, "\r\ncrash_child.exe+0x"}}),
     [](const ::testing::TestParamInfo<CrashCase>& info) {
         std::string name = info.param.mode;
         for (char& c : name)

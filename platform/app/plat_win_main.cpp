@@ -5,27 +5,17 @@
 #include "contracts/diagnostics.h"
 #include "crash/crash_guard.h"
 #include "crash/exception_filter.h"
+#include "crash/runtime_abort.h"
 
 #include <windows.h>
 
 #include <cstring>
-#include <exception>
-
-namespace {
-
-// The 32-bit runtime finds no handler for an escaping C++ exception without unwinding and
-// calls terminate at the throw; raising a structured exception there lets the guard report
-// it with the thrower's stack intact.
-void raiseUnhandledCxxException() {
-    const DWORD cxxExceptionCode = 0xE06D7363;
-    RaiseException(cxxExceptionCode, EXCEPTION_NONCONTINUABLE, 0, nullptr);
-}
-
-} // namespace
 
 void Plat::App::EnableExceptionHandling() {
-    if (!dbIsDebuggerPresent())
-        SetUnhandledExceptionFilter(PlatExceptionFilter);
+    if (dbIsDebuggerPresent())
+        return;
+    SetUnhandledExceptionFilter(PlatExceptionFilter);
+    installRuntimeAbortHook();
 }
 
 int Plat::App::PlatWinMain(void* hInstance, void*, char*, int, AppInterface* app) {
@@ -36,7 +26,6 @@ int Plat::App::PlatWinMain(void* hInstance, void*, char*, int, AppInterface* app
     if (g_mainImpl)
         g_mainImpl->setInstance(hInstance);
     if (guarded) {
-        std::set_terminate(raiseUnhandledCxxException);
         runAppGuarded(app);
     } else {
         // Unguarded, exceptions reach the debugger, or the system's own handling.

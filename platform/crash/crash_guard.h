@@ -8,6 +8,14 @@ class AppInterface;
 // is then handled here and goes no further.
 bool runGuarded(void (*body)(void*), void* argument);
 
-// Calls app->run() inside a guard whose filter hands any exception to PlatExceptionFilter
-// and then lets the search for a handler go on.
+// Calls body(argument) inside a guard whose filter hands any exception to
+// PlatExceptionFilter and then lets the search for a handler go on.
+void runReported(void (*body)(void*), void* argument);
+
+// Calls app->run() inside the reporting guard.
 void runAppGuarded(AppInterface* app);
+
+// True while run is guarded: code that calls back into the game (the window procedure)
+// then reports from its own guard too, so that a C++ exception cannot pass the library's
+// frames to be caught further out on one build and not on the other.
+extern bool g_reportingGuardUp;

@@ -1,5 +1,6 @@
-// The guard around the game's run: it reports the crash while the faulting stack still
-// exists, during the search for a handler, and never handles the exception itself.
+// The reporting guard around the game's code (its run, and the window procedure that calls
+// its callbacks): it reports the crash while the faulting stack still exists, during the
+// search for a handler, and never handles the exception itself.
 #include "crash/crash_guard.h"
 
 #include "AppInterface.h"
@@ -17,8 +18,8 @@ extern "C" LONG appGuardFilter(EXCEPTION_POINTERS* info, void*) {
 }
 
 // __try1 defines fixed labels, so this file holds its only use.
-__attribute__((noinline)) void runAppGuarded(AppInterface* app) {
-    __try1(appGuardFilter) app->run();
+__attribute__((noipa)) void runReported(void (*body)(void*), void* argument) {
+    __try1(appGuardFilter) body(argument);
     __except1
 }
 
@@ -38,13 +39,21 @@ EXCEPTION_DISPOSITION NTAPI reportDuringSearch(EXCEPTION_RECORD* record, void*, 
 } // namespace
 
 // A registration record kept as an ordinary local and linked through fs:0.
-__attribute__((noinline)) void runAppGuarded(AppInterface* app) {
+__attribute__((noipa)) void runReported(void (*body)(void*), void* argument) {
     EXCEPTION_REGISTRATION_RECORD registration;
     registration.Handler = reportDuringSearch;
     registration.Next = reinterpret_cast<EXCEPTION_REGISTRATION_RECORD*>(__readfsdword(0));
     __writefsdword(0, reinterpret_cast<DWORD>(&registration));
-    app->run();
+    body(argument);
     __writefsdword(0, reinterpret_cast<DWORD>(registration.Next));
 }
 
 #endif
+
+bool g_reportingGuardUp = false;
+
+void runAppGuarded(AppInterface* app) {
+    g_reportingGuardUp = true;
+    runReported([](void* game) { static_cast<AppInterface*>(game)->run(); }, app);
+    g_reportingGuardUp = false;
+}

@@ -33,6 +33,7 @@ public:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
+    static LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void updateGeometry(HWND window);
     LRESULT answerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void onActivateApp(HWND window, bool active);

@@ -2,6 +2,7 @@
 #include "window/window_manager_impl.h"
 
 #include "app/main_impl.h"
+#include "crash/crash_guard.h"
 #include "input/input_impl.h"
 #include "input/sys_input_impl.h"
 
@@ -29,10 +30,36 @@ void paintNothing(HWND window) {
     EndPaint(window, &paint);
 }
 
+struct MessageCall {
+    HWND window;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    LRESULT result;
+};
+
 } // namespace
 
+// While run is guarded, each message is handled inside a reporting guard of its own, since
+// it may call the game's callbacks. On i686 a C++ exception thrown in one cannot unwind
+// through the library's frames and ends as a crash; the guard makes the x86_64 build end
+// the same way instead of letting a catch around pumpMessages take it.
 LRESULT CALLBACK WindowManagerImpl::windowProc(HWND window, UINT message, WPARAM wParam,
                                                LPARAM lParam) {
+    if (!g_reportingGuardUp)
+        return handleMessage(window, message, wParam, lParam);
+    MessageCall call = {window, message, wParam, lParam, 0};
+    runReported(
+        [](void* argument) {
+            MessageCall* c = static_cast<MessageCall*>(argument);
+            c->result = handleMessage(c->window, c->message, c->wParam, c->lParam);
+        },
+        &call);
+    return call.result;
+}
+
+// Geometry first, then the system input service, then the window's own answer.
+LRESULT WindowManagerImpl::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     WindowManagerImpl& manager = *g_windowManagerImpl;
     if (message == WM_MOVE || message == WM_SIZE || message == WM_DISPLAYCHANGE)
         manager.updateGeometry(window);
