@@ -1,5 +1,9 @@
-// Runs every registered benchmark case in order.
+// Runs every registered benchmark case in order, inside PlatWinMain's guarded run as a
+// game's frames run, so that the window procedure's crash guard is in every figure.
 #include "bench.h"
+
+#include "AppInterface.h"
+#include "PlatApp.h"
 
 #include <vector>
 
@@ -15,6 +19,18 @@ std::vector<BenchCaseEntry>& cases() {
     return all;
 }
 
+class BenchGame : public AppInterface {
+public:
+    const char* name() const override { return "benchmarks"; }
+    int run() override {
+        for (const BenchCaseEntry& entry : cases()) {
+            std::printf("== %s\n", entry.name);
+            entry.function();
+        }
+        return 0;
+    }
+};
+
 } // namespace
 
 BenchRegistration::BenchRegistration(const char* name, BenchFunction function) {
@@ -22,9 +38,6 @@ BenchRegistration::BenchRegistration(const char* name, BenchFunction function) {
 }
 
 int main() {
-    for (const BenchCaseEntry& entry : cases()) {
-        std::printf("== %s\n", entry.name);
-        entry.function();
-    }
-    return 0;
+    BenchGame game;
+    return Plat::App::PlatWinMain(GetModuleHandleA(nullptr), nullptr, nullptr, 0, &game);
 }
