@@ -76,7 +76,6 @@ TEST_F(SysInputTest, ConversionsFollowTheMovedWindowWithYUpwards) {
         EXPECT_EQ(asFloat(row.x), sys->toNormalizedX(row.pixel)) << row.pixel;
         EXPECT_EQ(asFloat(row.y), sys->toNormalizedY(row.pixel)) << row.pixel;
     }
-    EXPECT_EQ(0.5f, sys->toNormalizedHeight(240));
     EXPECT_EQ(asFloat(100.0 / 480), sys->toNormalizedHeight(100));
 
     ASSERT_TRUE(sys->setCursorPosition(0.25f, 0.75f));

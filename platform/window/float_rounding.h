@@ -9,9 +9,9 @@ inline float roundedToFloat(double value) {
     return rounded;
 }
 
-// a / b rounded once to float. A double holds both integers exactly, and a quotient of two
-// floats taken in double (or in the x87's wider format) and then rounded to float is the
-// correctly rounded float quotient, so both builds agree.
+// a / b rounded once to float. Integers of screen size are exact floats, and their quotient
+// taken in double (or in the x87's wider format) and then rounded to float is the correctly
+// rounded float quotient, so both builds agree.
 inline float roundedQuotient(int a, int b) {
     return roundedToFloat(static_cast<double>(a) / b);
 }
