@@ -39,8 +39,9 @@ public:
     // Frees the cursor, disables the service and frees the key table. Generic callbacks still
     // registered stay, with a warning on channel 1.
     virtual bool shutdown() = 0;
-    // The cursor's offset from the window's middle, then the cursor is put back there. An
-    // offset of less than one pixel reads 0. Null pointers are left alone.
+    // The cursor's offset from the window's middle (its normalised position less 0.5, rounded
+    // to float), then the cursor is put back there. An offset of less than one pixel reads 0.
+    // Null pointers are left alone.
     virtual void getMouseDelta(float* dx, float* dy) = 0;
     // The stored position (see setMousePosition and updateMousePosition), not the live one.
     virtual void getMousePosition(float* x, float* y) = 0;

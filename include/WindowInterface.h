@@ -57,7 +57,8 @@ public:
     virtual int getHeight() = 0;
     // The depth given to createWindow, not the desktop's; 0 before a window was created.
     virtual int getBitDepth() = 0;
-    // Width over height; 1.0 while the height is 0 (before the first size, or minimised).
+    // Width over height rounded once to float, the same on every build; 1.0 while the height
+    // is 0 (before the first size, or minimised).
     virtual float getAspectRatio() = 0;
     // The game's screen is its window: these give the same values as the four above.
     virtual int getScreenWidth() = 0;

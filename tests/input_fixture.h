@@ -1,11 +1,13 @@
-// A 640 x 480 game window moved to (100, 50) with the input service initialised, and the
-// recorder that the input tests' key callbacks write to.
+// A 640 x 480 game window moved to (100, 50) with the input service initialised, the
+// recorder that the input tests' key callbacks write to, and the cursor clips the library
+// asks of the system.
 #pragma once
 
 #include "InputInterface.h"
 #include "MainInterface.h"
 #include "NamedInterface.h"
 #include "SysInputInterface.h"
+#include "support/import_patch.h"
 #include "window_fixture.h"
 
 #include <initializer_list>
@@ -33,6 +35,24 @@ inline KeyReports pressedAndReleased(std::initializer_list<unsigned> keys) {
 }
 
 typedef std::vector<LONG> Pixels;
+typedef std::vector<Pixels> ClipCalls;
+
+// ClipCursor as the library calls it, each call's rectangle in order, an empty one for a
+// release. Some Wines accept a clip and then report the whole screen to GetClipCursor, so the
+// tests look at the request itself.
+inline ClipCalls g_clipCalls;
+inline BOOL WINAPI recordClip(const RECT* rect) {
+    g_clipCalls.push_back(rect ? Pixels{rect->left, rect->top, rect->right, rect->bottom}
+                               : Pixels{});
+    return TRUE;
+}
+
+// The value rounded to float once, as the library hands out float results; on x87 a float
+// expression may otherwise keep more precision than a float holds.
+inline float asFloat(double value) {
+    volatile float rounded = static_cast<float>(value);
+    return rounded;
+}
 
 class InputTest : public GameWindowTest {
 protected:
@@ -45,6 +65,7 @@ protected:
         GameWindowTest::SetUp();
         ASSERT_TRUE(create(windowWidth, windowHeight, 32, false));
         place(windowX, windowY, windowWidth, windowHeight);
+        g_clipCalls.clear();
         ASSERT_TRUE(input()->initialize());
         g_keyReports.clear();
     }
@@ -82,15 +103,18 @@ protected:
         GetCursorPos(&point);
         return {point.x, point.y};
     }
-    static Pixels clip() {
-        RECT rect = {};
-        GetClipCursor(&rect);
-        return {rect.left, rect.top, rect.right, rect.bottom};
+    // The clips asked for since the last look.
+    static ClipCalls clips() {
+        ClipCalls calls;
+        calls.swap(g_clipCalls);
+        return calls;
     }
     static Pixels windowRect() {
         return {windowX, windowY, windowX + windowWidth, windowY + windowHeight};
     }
-    static Pixels wholeScreen() {
-        return {0, 0, GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-    }
+    static Pixels noClip() { return {}; }
+
+    // platform.dll's import; the white-box program has no DLL and never looks at clips.
+    ImportPatch m_clipPatch{GetModuleHandleA("platform.dll"), "user32.dll", "ClipCursor",
+                            reinterpret_cast<void*>(recordClip)};
 };

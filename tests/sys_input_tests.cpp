@@ -13,13 +13,11 @@ const LONG_PTR released = InputInterface::keyReleased;
 
 std::vector<int> g_sysCodes;
 std::vector<int> g_captured;
-Pixels g_clipInCallback;
+ClipCalls g_clipsBeforeCallback;
 
 void recordSysCode(int code) {
     g_sysCodes.push_back(code);
-    RECT rect = {};
-    GetClipCursor(&rect);
-    g_clipInCallback = {rect.left, rect.top, rect.right, rect.bottom};
+    g_clipsBeforeCallback = g_clipCalls;
 }
 void recordCapture(int index) {
     g_captured.push_back(index);
@@ -36,6 +34,7 @@ protected:
         InputTest::SetUp();
         g_sysCodes.clear();
         g_captured.clear();
+        g_clipCalls.clear();
         input()->addGenericKeyCallback(recordKey, nullptr);
     }
 
@@ -50,24 +49,42 @@ protected:
 
 TEST_F(SysInputTest, ConversionsFollowTheMovedWindowWithYUpwards) {
     SysInputInterface* sys = sysInput();
-    EXPECT_EQ(100, sys->toScreenX(0.0f));
-    EXPECT_EQ(740, sys->toScreenX(1.0f)) << "one past the right edge";
-    EXPECT_EQ(50, sys->toScreenY(1.0f));
-    EXPECT_EQ(530, sys->toScreenY(0.0f));
-    EXPECT_EQ(-2, sys->toScreenX(-0.16f)) << "-2.4 truncates toward zero";
-    EXPECT_EQ(1.0f, sys->toNormalizedX(739)) << "the last column divides by W - 1";
-    EXPECT_EQ(0.0f, sys->toNormalizedX(100));
-    EXPECT_EQ(1.0f, sys->toNormalizedY(50));
-    EXPECT_EQ(0.0f, sys->toNormalizedY(529));
-    EXPECT_EQ(0.5f, sys->toNormalizedHeight(240));
+    // X0 + x W and Y0 + H (1 - y) taken exactly, then truncated toward zero: 1.0 lands one
+    // past the right edge, and the floats 0.7 and 0.3, a little off, land a pixel short.
+    const struct {
+        float at;
+        int x;
+        int y;
+    } toPixels[] = {
+        {0.0f, 100, 530}, {1.0f, 740, 50}, {-0.16f, -2, 606}, {0.7f, 547, 194}, {0.3f, 292, 385},
+    };
+    for (const auto& row : toPixels) {
+        EXPECT_EQ(row.x, sys->toScreenX(row.at)) << row.at;
+        EXPECT_EQ(row.y, sys->toScreenY(row.at)) << row.at;
+    }
+    // Back from pixels the last column and row divide by W - 1 and H - 1, and each result is
+    // the exact quotient rounded once to float.
+    const struct {
+        int pixel;
+        double x;
+        double y;
+    } toNormalized[] = {
+        {50, -50.0 / 639, 1.0},  {100, 0.0, 429.0 / 479},  {260, 160.0 / 639, 269.0 / 479},
+        {529, 429.0 / 639, 0.0}, {739, 1.0, -210.0 / 479},
+    };
+    for (const auto& row : toNormalized) {
+        EXPECT_EQ(asFloat(row.x), sys->toNormalizedX(row.pixel)) << row.pixel;
+        EXPECT_EQ(asFloat(row.y), sys->toNormalizedY(row.pixel)) << row.pixel;
+    }
+    EXPECT_EQ(asFloat(100.0 / 480), sys->toNormalizedHeight(100));
 
     ASSERT_TRUE(sys->setCursorPosition(0.25f, 0.75f));
     EXPECT_EQ((Pixels{260, 170}), cursor());
     float x = 0.0f;
     float y = 0.0f;
     sys->getCursorPosition(&x, &y);
-    EXPECT_FLOAT_EQ(160.0f / 639.0f, x);
-    EXPECT_FLOAT_EQ(1.0f - 120.0f / 479.0f, y);
+    EXPECT_EQ(asFloat(160.0 / 639), x);
+    EXPECT_EQ(asFloat(359.0 / 479), y);
 
     place(0, 0, windowWidth, windowHeight);
     EXPECT_EQ(0, sys->toScreenX(-0.001f));
@@ -77,21 +94,21 @@ TEST_F(SysInputTest, ClipRectanglesAreKeptWhileConfinementIsOff) {
     SysInputInterface* sys = sysInput();
     const Pixels quarter = {260, 170, 580, 410};
     sys->setClipRect(0.25f, 0.75f, 0.25f, 0.75f);
-    EXPECT_EQ(quarter, clip());
+    EXPECT_EQ(ClipCalls{quarter}, clips());
     sys->setConfineToWindow(false);
     sys->setClipRect(0.0f, 1.0f, 0.0f, 1.0f);
-    EXPECT_EQ(wholeScreen(), clip());
+    EXPECT_EQ(ClipCalls{noClip()}, clips());
     sys->setConfineToWindow(true);
     EXPECT_TRUE(sys->applyClipRect(true));
-    EXPECT_EQ(quarter, clip());
+    EXPECT_EQ(ClipCalls{quarter}, clips());
     EXPECT_TRUE(sys->applyClipRect(false));
-    EXPECT_EQ(wholeScreen(), clip());
+    EXPECT_EQ(ClipCalls{noClip()}, clips());
 
     sys->setClipRect(0.0f, 1.0f, 0.0f, 1.0f);
-    EXPECT_EQ(windowRect(), clip()) << "confinement on: the whole window still clips";
+    EXPECT_EQ(ClipCalls{windowRect()}, clips()) << "confinement on: the whole window still clips";
     sys->setConfineToWindow(false);
     EXPECT_TRUE(sys->applyClipRect(true));
-    EXPECT_EQ(wholeScreen(), clip());
+    EXPECT_EQ(ClipCalls{noClip()}, clips());
 }
 
 TEST_F(SysInputTest, ADoubleClickReleasesTheDoubleClickEntryOnTheFollowingButtonUp) {
@@ -150,17 +167,17 @@ TEST_F(SysInputTest, ControlF11TogglesConfinementWithoutTouchingTheTable) {
     send(WM_KEYDOWN, VK_CONTROL);
     send(WM_KEYDOWN, VK_F11);
     EXPECT_EQ(std::vector<int>{VK_F11}, g_sysCodes);
-    EXPECT_EQ(windowRect(), g_clipInCallback) << "callbacks run before the toggle";
-    EXPECT_EQ(wholeScreen(), clip());
+    EXPECT_EQ(ClipCalls{}, g_clipsBeforeCallback) << "callbacks run before the toggle";
+    EXPECT_EQ(ClipCalls{noClip()}, clips());
     send(WM_KEYDOWN, VK_F11); // auto-repeat toggles again
-    EXPECT_EQ(windowRect(), clip());
+    EXPECT_EQ(ClipCalls{windowRect()}, clips());
     send(WM_KEYUP, VK_F11);
     EXPECT_EQ((KeyReports{{VK_CONTROL, pressed, 0}}), g_keyReports);
 
     send(WM_KEYUP, VK_CONTROL);
     send(WM_KEYDOWN, VK_F11);
     EXPECT_TRUE(input()->isKeyDown(VK_F11)) << "F11 alone is an ordinary key";
-    EXPECT_EQ(windowRect(), clip());
+    EXPECT_EQ(ClipCalls{}, clips());
     EXPECT_EQ(3u, g_sysCodes.size());
 }
 

@@ -17,7 +17,7 @@ void expectGeometry(int x, int y, int width, int height, float aspect) {
     EXPECT_EQ(y, gotY);
     EXPECT_EQ(width, manager->getWidth());
     EXPECT_EQ(height, manager->getHeight());
-    EXPECT_FLOAT_EQ(aspect, manager->getAspectRatio());
+    EXPECT_EQ(aspect, manager->getAspectRatio());
     EXPECT_EQ(manager->getWidth(), manager->getScreenWidth());
     EXPECT_EQ(manager->getHeight(), manager->getScreenHeight());
     EXPECT_EQ(manager->getBitDepth(), manager->getScreenBitDepth());

@@ -2,58 +2,69 @@
 // area, with y growing upwards.
 #include "input/sys_input_impl.h"
 
+#include "window/float_rounding.h"
 #include "window/window_manager_impl.h"
+
+#include <cmath>
 
 namespace {
 
 // The client area as the window manager last saw it, read afresh for every conversion.
 struct ClientArea {
-    float left;
-    float top;
-    float width;
-    float height;
+    int left;
+    int top;
+    int width;
+    int height;
 };
 
 ClientArea clientArea() {
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
+    ClientArea area = {0, 0, 0, 0};
     if (g_windowManagerImpl) {
-        g_windowManagerImpl->getWindowPosition(&x, &y);
-        width = g_windowManagerImpl->getScreenWidth();
-        height = g_windowManagerImpl->getScreenHeight();
+        g_windowManagerImpl->getWindowPosition(&area.left, &area.top);
+        area.width = g_windowManagerImpl->getScreenWidth();
+        area.height = g_windowManagerImpl->getScreenHeight();
     }
-    return ClientArea{static_cast<float>(x), static_cast<float>(y), static_cast<float>(width),
-                      static_cast<float>(height)};
+    return area;
+}
+
+// whole + part truncated toward zero with no rounding on the way. A float times a pixel count
+// is exact in double, and since whole has no fraction only the sign of the sum decides
+// whether part's fraction is floored or ceiled; adding in floating point could round a sum
+// just below an integer up to it, and differently on x87 than on SSE.
+int truncatedSum(int whole, double part) {
+    const double wholePart = part >= -whole ? std::floor(part) : std::ceil(part);
+    return whole + static_cast<int>(wholePart);
 }
 
 } // namespace
 
-// To pixels the window spans W pixels, so 1.0 lands one past the right edge; the cast
-// truncates toward zero, so a slightly negative x still gives the left edge.
+// To pixels the window spans W pixels, so 1.0 lands one past the right edge: X0 + x W,
+// truncated toward zero, so a slightly negative x still gives the left edge.
 int SysInputImpl::toScreenX(float x) {
     const ClientArea area = clientArea();
-    return static_cast<int>(area.left + x * area.width);
+    return truncatedSum(area.left, static_cast<double>(x) * area.width);
 }
 
+// Y0 + H (1 - y), taken as (Y0 + H) - H y so that no step rounds.
 int SysInputImpl::toScreenY(float y) {
     const ClientArea area = clientArea();
-    return static_cast<int>(area.top + area.height * (1.0f - y));
+    return truncatedSum(area.top + area.height, -(static_cast<double>(y) * area.height));
 }
 
 // From pixels the last column (W - 1) maps to 1.0, so a cursor kept inside the window reads
 // the full range; the two directions are therefore not exact inverses.
 float SysInputImpl::toNormalizedX(int x) {
     const ClientArea area = clientArea();
-    return (static_cast<float>(x) - area.left) / (area.width - 1.0f);
+    return roundedQuotient(x - area.left, area.width - 1);
 }
 
+// 1 - (y - Y0) / (H - 1), as one quotient so that it is rounded once.
 float SysInputImpl::toNormalizedY(int y) {
     const ClientArea area = clientArea();
-    return 1.0f - (static_cast<float>(y) - area.top) / (area.height - 1.0f);
+    const int last = area.height - 1;
+    return roundedQuotient(last - (y - area.top), last);
 }
 
 float SysInputImpl::toNormalizedHeight(int pixels) {
-    return static_cast<float>(pixels) / clientArea().height;
+    return roundedQuotient(pixels, clientArea().height);
 }

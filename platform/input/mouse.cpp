@@ -2,6 +2,7 @@
 #include "input/input_impl.h"
 
 #include "input/sys_input_impl.h"
+#include "window/float_rounding.h"
 #include "window/window_manager_impl.h"
 
 #include <cmath>
@@ -20,9 +21,12 @@ void moveCursor(float x, float y) {
         g_sysInputImpl->setCursorPosition(x, y);
 }
 
-// Less than one pixel of the client area reads as no movement; a size of 0 reads none at all.
-float outsideDeadZone(float offset, int pixels) {
-    if (1.0f / static_cast<float>(pixels) > std::fabs(offset))
+// The position's offset from the middle, rounded once. Less than one pixel of the client area
+// (|offset| W < 1, a product that is exact in double) reads as no movement; a size of 0 reads
+// none at all.
+float offsetOutsideDeadZone(float position, int pixels) {
+    const float offset = roundedToFloat(static_cast<double>(position) - middle);
+    if (std::fabs(static_cast<double>(offset)) * pixels < 1.0)
         return 0.0f;
     return offset;
 }
@@ -36,9 +40,9 @@ void InputImpl::getMouseDelta(float* dx, float* dy) {
     const int width = g_windowManagerImpl ? g_windowManagerImpl->getScreenWidth() : 0;
     const int height = g_windowManagerImpl ? g_windowManagerImpl->getScreenHeight() : 0;
     if (dx)
-        *dx = outsideDeadZone(x - middle, width);
+        *dx = offsetOutsideDeadZone(x, width);
     if (dy)
-        *dy = outsideDeadZone(y - middle, height);
+        *dy = offsetOutsideDeadZone(y, height);
     centerMouse();
 }
 

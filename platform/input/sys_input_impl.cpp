@@ -2,6 +2,7 @@
 #include "input/sys_input_impl.h"
 
 #include "registry/service_lifetime.h"
+#include "window/float_rounding.h"
 
 SysInputImpl* g_sysInputImpl = nullptr;
 
@@ -50,8 +51,7 @@ CaptureCallback SysInputImpl::getCaptureCallback() {
 }
 
 float SysInputImpl::getDragThreshold() {
-    return static_cast<float>(GetSystemMetrics(SM_CXDRAG)) /
-           static_cast<float>(GetSystemMetrics(SM_CXSCREEN));
+    return roundedQuotient(GetSystemMetrics(SM_CXDRAG), GetSystemMetrics(SM_CXSCREEN));
 }
 
 void SysInputImpl::addKeyCallback(int code, SysKeyCallback callback) {

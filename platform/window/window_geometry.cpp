@@ -1,6 +1,8 @@
 // The window's geometry as the window procedure last saw it, and the queries that read it.
 #include "window/window_manager_impl.h"
 
+#include "window/float_rounding.h"
+
 void WindowManagerImpl::updateGeometry(HWND window) {
     RECT client = {};
     GetClientRect(window, &client);
@@ -35,7 +37,7 @@ float WindowManagerImpl::getAspectRatio() {
     // A minimised window has no height; 1.0 keeps projections finite.
     if (m_clientHeight <= 0)
         return 1.0f;
-    return static_cast<float>(m_clientWidth) / static_cast<float>(m_clientHeight);
+    return roundedQuotient(m_clientWidth, m_clientHeight);
 }
 
 // The screen getters go through the virtual table, so an override of the window getters
