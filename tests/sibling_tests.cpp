@@ -105,9 +105,15 @@ TEST(DiagnosticsLibrary, KeepsTheNewestRecordsAndCutsLongTexts) {
 namespace {
 
 // The stack walk's subject: a chain of functions built as a game's release build is, without
-// frame pointers, so only call-frame information (x86) or unwind tables (x64) find the
-// callers; and one hand-written frame that has a frame pointer and no such information, as
-// system DLLs and other compilers' code have.
+// frame pointers, so that only call-frame information (x86) or unwind tables (x64) find the
+// callers; with two hand-written functions that have no call-frame information, as system
+// DLLs and the runtime's assembly have: one that keeps a frame pointer and calls on, and a
+// leaf that keeps none, where the walk starts.
+//
+// NOTE: Wine's 32-bit RtlCaptureContext reads its caller's caller from the frame-pointer
+// chain, which these functions do not keep; so the walk starts where a crash's does, from
+// the context of an exception: an illegal instruction in the leaf, which a vectored handler
+// walks from and steps over.
 #define WALKED __attribute__((noinline, noclone, optimize("omit-frame-pointer")))
 
 struct ChainWalk {
@@ -116,14 +122,18 @@ struct ChainWalk {
     int skip;
     bool result;
     LONG_PTR addresses[70];
-    // The captured pc, then the return address into each caller up to the test.
-    LONG_PTR expected[5];
+    // The fault's pc, then the return address into each caller up to the test.
+    LONG_PTR expected[6];
 };
 
 extern "C" {
-// Calls callee(walk) from its own frame and stores the return address into its caller.
+// Calls callee(walk) from a frame with a frame pointer; stores its own return address.
 void callThroughOwnFrame(void (*callee)(ChainWalk*), ChainWalk* walk) asm("callThroughOwnFrame");
 LONG_PTR g_ownFrameReturn asm("g_ownFrameReturn") = 0;
+// Pushes two words, stores its return address and faults at g_chainFault.
+void faultInLeaf() asm("faultInLeaf");
+LONG_PTR g_leafReturn asm("g_leafReturn") = 0;
+extern const char g_chainFault[] asm("g_chainFault");
 }
 
 #if defined(__x86_64__)
@@ -146,6 +156,22 @@ callThroughOwnFrame:
     pop %rbp
     ret
     .seh_endproc
+
+    .seh_proc faultInLeaf
+faultInLeaf:
+    push %rcx
+    .seh_pushreg %rcx
+    push %rax
+    .seh_pushreg %rax
+    .seh_endprologue
+    mov 16(%rsp), %rax
+    mov %rax, g_leafReturn(%rip)
+g_chainFault:
+    ud2
+    pop %rax
+    pop %rcx
+    ret
+    .seh_endproc
 )");
 #else
 asm(R"(
@@ -161,6 +187,17 @@ callThroughOwnFrame:
     call *8(%ebp)
     leave
     ret
+
+faultInLeaf:
+    push %ecx
+    push %eax
+    mov 8(%esp), %eax
+    mov %eax, g_leafReturn
+g_chainFault:
+    ud2
+    pop %eax
+    pop %ecx
+    ret
 )");
 #endif
 
@@ -168,10 +205,6 @@ LONG_PTR returnAddress(void* address) {
     return reinterpret_cast<LONG_PTR>(address);
 }
 
-// NOTE: Wine's 32-bit RtlCaptureContext reads its caller's caller from the frame-pointer
-// chain, which these functions do not keep; so the walk starts where a crash's does, from
-// the context of an exception: an illegal instruction that a vectored handler steps over.
-extern "C" const char g_chainFault[] asm("g_chainFault");
 ChainWalk* g_faultWalk = nullptr;
 
 #if defined(__x86_64__)
@@ -195,21 +228,22 @@ LONG CALLBACK walkAtChainFault(EXCEPTION_POINTERS* info) {
     return EXCEPTION_CONTINUE_EXECUTION;
 }
 
-WALKED void faultAndWalk(ChainWalk* walk) {
+WALKED void callTheLeaf(ChainWalk* walk) {
     volatile char scratch[40];
     scratch[0] = 1;
     g_faultWalk = walk;
-    asm volatile(".globl g_chainFault\ng_chainFault:\n\tud2");
+    faultInLeaf();
     walk->expected[0] = reinterpret_cast<LONG_PTR>(g_chainFault);
-    walk->expected[1] = returnAddress(__builtin_return_address(0));
+    walk->expected[1] = g_leafReturn;
+    walk->expected[2] = returnAddress(__builtin_return_address(0));
     (void)scratch[0];
 }
 
 WALKED void intoOwnFrame(ChainWalk* walk) {
     volatile int scratch[12];
     scratch[0] = 0;
-    faultAndWalk(walk);
-    walk->expected[2] = returnAddress(__builtin_return_address(0));
+    callTheLeaf(walk);
+    walk->expected[3] = returnAddress(__builtin_return_address(0));
     (void)scratch[0];
 }
 
@@ -217,8 +251,8 @@ WALKED void walkChain(ChainWalk* walk) {
     volatile short scratch[20];
     scratch[0] = 0;
     callThroughOwnFrame(intoOwnFrame, walk);
-    walk->expected[3] = g_ownFrameReturn;
-    walk->expected[4] = returnAddress(__builtin_return_address(0));
+    walk->expected[4] = g_ownFrameReturn;
+    walk->expected[5] = returnAddress(__builtin_return_address(0));
     (void)scratch[0];
 }
 
@@ -253,7 +287,7 @@ TEST(DiagnosticsStackWalk, ListsTheCallersInnermostFirst) {
     const struct {
         int capacity;
         int skip;
-    } cases[] = {{64, 0}, {2, 0}, {3, 2}};
+    } cases[] = {{64, 0}, {2, 0}, {3, 3}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "capacity " << c.capacity << ", skip " << c.skip);
         expectChain(runChain(dbDoStackTrace, c.capacity, c.skip));
