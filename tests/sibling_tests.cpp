@@ -108,7 +108,8 @@ namespace {
 // frame pointers, so that only call-frame information (x86) or unwind tables (x64) find the
 // callers; with two hand-written functions that have no call-frame information, as system
 // DLLs and the runtime's assembly have: one that keeps a frame pointer and calls on, and a
-// leaf that keeps none, where the walk starts.
+// leaf that keeps none, where the walk starts. A second leaf is described, and faults just
+// where its description's rows change.
 //
 // NOTE: Wine's 32-bit RtlCaptureContext reads its caller's caller from the frame-pointer
 // chain, which these functions do not keep; so the walk starts where a crash's does, from
@@ -120,6 +121,7 @@ struct ChainWalk {
     decltype(&dbDoStackTrace) walk;
     int capacity;
     int skip;
+    bool describedLeaf;
     bool result;
     LONG_PTR addresses[70];
     // The fault's pc, then the return address into each caller up to the test.
@@ -130,10 +132,12 @@ extern "C" {
 // Calls callee(walk) from a frame with a frame pointer; stores its own return address.
 void callThroughOwnFrame(void (*callee)(ChainWalk*), ChainWalk* walk) asm("callThroughOwnFrame");
 LONG_PTR g_ownFrameReturn asm("g_ownFrameReturn") = 0;
-// Pushes two words, stores its return address and faults at g_chainFault.
+// Push two words, store their return address and fault at g_chainFault or g_describedFault.
 void faultInLeaf() asm("faultInLeaf");
+void faultInDescribedLeaf() asm("faultInDescribedLeaf");
 LONG_PTR g_leafReturn asm("g_leafReturn") = 0;
 extern const char g_chainFault[] asm("g_chainFault");
+extern const char g_describedFault[] asm("g_describedFault");
 }
 
 #if defined(__x86_64__)
@@ -172,6 +176,22 @@ g_chainFault:
     pop %rcx
     ret
     .seh_endproc
+
+    .seh_proc faultInDescribedLeaf
+faultInDescribedLeaf:
+    push %rcx
+    .seh_pushreg %rcx
+    push %rax
+    .seh_pushreg %rax
+    .seh_endprologue
+    mov 16(%rsp), %rax
+    mov %rax, g_leafReturn(%rip)
+g_describedFault:
+    ud2
+    pop %rax
+    pop %rcx
+    ret
+    .seh_endproc
 )");
 #else
 asm(R"(
@@ -198,6 +218,23 @@ g_chainFault:
     pop %eax
     pop %ecx
     ret
+
+faultInDescribedLeaf:
+    .cfi_startproc
+    push %ecx
+    .cfi_adjust_cfa_offset 4
+    mov 4(%esp), %ecx
+    mov %ecx, g_leafReturn
+    push %eax
+    .cfi_adjust_cfa_offset 4
+g_describedFault:
+    ud2
+    pop %eax
+    .cfi_adjust_cfa_offset -4
+    pop %ecx
+    .cfi_adjust_cfa_offset -4
+    ret
+    .cfi_endproc
 )");
 #endif
 
@@ -219,8 +256,9 @@ DWORD& contextPc(CONTEXT& context) {
 
 LONG CALLBACK walkAtChainFault(EXCEPTION_POINTERS* info) {
     auto& pc = contextPc(*info->ContextRecord);
+    const char* fault = g_faultWalk->describedLeaf ? g_describedFault : g_chainFault;
     if (info->ExceptionRecord->ExceptionCode != EXCEPTION_ILLEGAL_INSTRUCTION ||
-        pc != reinterpret_cast<ULONG_PTR>(g_chainFault))
+        pc != reinterpret_cast<ULONG_PTR>(fault))
         return EXCEPTION_CONTINUE_SEARCH;
     ChainWalk* walk = g_faultWalk;
     walk->result = walk->walk(walk->addresses, walk->capacity, walk->skip, info);
@@ -232,8 +270,12 @@ WALKED void callTheLeaf(ChainWalk* walk) {
     volatile char scratch[40];
     scratch[0] = 1;
     g_faultWalk = walk;
-    faultInLeaf();
-    walk->expected[0] = reinterpret_cast<LONG_PTR>(g_chainFault);
+    if (walk->describedLeaf)
+        faultInDescribedLeaf();
+    else
+        faultInLeaf();
+    walk->expected[0] =
+        reinterpret_cast<LONG_PTR>(walk->describedLeaf ? g_describedFault : g_chainFault);
     walk->expected[1] = g_leafReturn;
     walk->expected[2] = returnAddress(__builtin_return_address(0));
     (void)scratch[0];
@@ -258,8 +300,9 @@ WALKED void walkChain(ChainWalk* walk) {
 
 const LONG_PTR unwritten = 0x5a5a5a5a;
 
-ChainWalk runChain(decltype(&dbDoStackTrace) walker, int capacity, int skip) {
-    ChainWalk walk = {walker, capacity, skip, false, {}, {}};
+ChainWalk runChain(decltype(&dbDoStackTrace) walker, int capacity, int skip,
+                   bool describedLeaf = false) {
+    ChainWalk walk = {walker, capacity, skip, describedLeaf, false, {}, {}};
     for (LONG_PTR& address : walk.addresses)
         address = unwritten;
     void* handler = AddVectoredExceptionHandler(1, walkAtChainFault);
@@ -287,10 +330,12 @@ TEST(DiagnosticsStackWalk, ListsTheCallersInnermostFirst) {
     const struct {
         int capacity;
         int skip;
-    } cases[] = {{64, 0}, {2, 0}, {3, 3}};
+        bool describedLeaf;
+    } cases[] = {{64, 0, false}, {2, 0, false}, {3, 3, false}, {64, 0, true}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "capacity " << c.capacity << ", skip " << c.skip);
-        expectChain(runChain(dbDoStackTrace, c.capacity, c.skip));
+        SCOPED_TRACE(testing::Message() << "capacity " << c.capacity << ", skip " << c.skip
+                                        << (c.describedLeaf ? ", described leaf" : ""));
+        expectChain(runChain(dbDoStackTrace, c.capacity, c.skip, c.describedLeaf));
     }
 }
 
@@ -439,6 +484,7 @@ TEST(DiagnosticsWithoutDbghelp, NoMinidumpWhileTheWalkAndTheNamesRemain) {
 
         char dumpPath[MAX_PATH];
         std::snprintf(dumpPath, MAX_PATH, "%salone.dmp", directory);
+        DeleteFileA(dumpPath);
         CONTEXT context;
         RtlCaptureContext(&context);
         EXCEPTION_RECORD record = {};
