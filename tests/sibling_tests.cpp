@@ -1,13 +1,17 @@
 // The memory and diagnostics libraries on their own.
 #include "contracts/diagnostics.h"
 #include "contracts/memory.h"
+#include "support/import_patch.h"
 #include "support/records.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -100,12 +104,211 @@ TEST(DiagnosticsLibrary, KeepsTheNewestRecordsAndCutsLongTexts) {
 
 namespace {
 
-__attribute__((noinline)) bool traceFromHere(LONG_PTR* addresses, int capacity) {
-    CONTEXT context;
-    RtlCaptureContext(&context);
-    EXCEPTION_RECORD record = {};
-    EXCEPTION_POINTERS info = {&record, &context};
-    return dbDoStackTrace(addresses, capacity, 0, &info);
+// The stack walk's subject: a chain of functions built as a game's release build is, without
+// frame pointers, so that only call-frame information (x86) or unwind tables (x64) find the
+// callers; with two hand-written functions that have no call-frame information, as system
+// DLLs and the runtime's assembly have: one that keeps a frame pointer and calls on, and a
+// leaf that keeps none, where the walk starts. A second leaf is described, and faults just
+// where its description's rows change.
+//
+// NOTE: Wine's 32-bit RtlCaptureContext reads its caller's caller from the frame-pointer
+// chain, which these functions do not keep; so the walk starts where a crash's does, from
+// the context of an exception: an illegal instruction in the leaf, which a vectored handler
+// walks from and steps over.
+#define WALKED __attribute__((noinline, noclone, optimize("omit-frame-pointer")))
+
+struct ChainWalk {
+    decltype(&dbDoStackTrace) walk;
+    int capacity;
+    int skip;
+    bool describedLeaf;
+    bool result;
+    LONG_PTR addresses[70];
+    // The fault's pc, then the return address into each caller up to the test.
+    LONG_PTR expected[6];
+};
+
+extern "C" {
+// Calls callee(walk) from a frame with a frame pointer; stores its own return address.
+void callThroughOwnFrame(void (*callee)(ChainWalk*), ChainWalk* walk) asm("callThroughOwnFrame");
+LONG_PTR g_ownFrameReturn asm("g_ownFrameReturn") = 0;
+// Push two words, store their return address and fault at g_chainFault or g_describedFault.
+void faultInLeaf() asm("faultInLeaf");
+void faultInDescribedLeaf() asm("faultInDescribedLeaf");
+LONG_PTR g_leafReturn asm("g_leafReturn") = 0;
+extern const char g_chainFault[] asm("g_chainFault");
+extern const char g_describedFault[] asm("g_describedFault");
+}
+
+#if defined(__x86_64__)
+asm(R"(
+    .text
+    .seh_proc callThroughOwnFrame
+callThroughOwnFrame:
+    push %rbp
+    .seh_pushreg %rbp
+    sub $32, %rsp
+    .seh_stackalloc 32
+    .seh_endprologue
+    mov 40(%rsp), %rax
+    mov %rax, g_ownFrameReturn(%rip)
+    mov %rcx, %rax
+    mov %rdx, %rcx
+    call *%rax
+    nop
+    add $32, %rsp
+    pop %rbp
+    ret
+    .seh_endproc
+
+    .seh_proc faultInLeaf
+faultInLeaf:
+    push %rcx
+    .seh_pushreg %rcx
+    push %rax
+    .seh_pushreg %rax
+    .seh_endprologue
+    mov 16(%rsp), %rax
+    mov %rax, g_leafReturn(%rip)
+g_chainFault:
+    ud2
+    pop %rax
+    pop %rcx
+    ret
+    .seh_endproc
+
+    .seh_proc faultInDescribedLeaf
+faultInDescribedLeaf:
+    push %rcx
+    .seh_pushreg %rcx
+    push %rax
+    .seh_pushreg %rax
+    .seh_endprologue
+    mov 16(%rsp), %rax
+    mov %rax, g_leafReturn(%rip)
+g_describedFault:
+    ud2
+    pop %rax
+    pop %rcx
+    ret
+    .seh_endproc
+)");
+#else
+asm(R"(
+    .text
+callThroughOwnFrame:
+    push %ebp
+    mov %esp, %ebp
+    sub $8, %esp
+    mov 4(%ebp), %eax
+    mov %eax, g_ownFrameReturn
+    mov 12(%ebp), %eax
+    mov %eax, (%esp)
+    call *8(%ebp)
+    leave
+    ret
+
+faultInLeaf:
+    push %ecx
+    push %eax
+    mov 8(%esp), %eax
+    mov %eax, g_leafReturn
+g_chainFault:
+    ud2
+    pop %eax
+    pop %ecx
+    ret
+
+faultInDescribedLeaf:
+    .cfi_startproc
+    push %ecx
+    .cfi_adjust_cfa_offset 4
+    mov 4(%esp), %ecx
+    mov %ecx, g_leafReturn
+    push %eax
+    .cfi_adjust_cfa_offset 4
+g_describedFault:
+    ud2
+    pop %eax
+    .cfi_adjust_cfa_offset -4
+    pop %ecx
+    .cfi_adjust_cfa_offset -4
+    ret
+    .cfi_endproc
+)");
+#endif
+
+LONG_PTR returnAddress(void* address) {
+    return reinterpret_cast<LONG_PTR>(address);
+}
+
+ChainWalk* g_faultWalk = nullptr;
+
+#if defined(__x86_64__)
+DWORD64& contextPc(CONTEXT& context) {
+    return context.Rip;
+}
+#else
+DWORD& contextPc(CONTEXT& context) {
+    return context.Eip;
+}
+#endif
+
+LONG CALLBACK walkAtChainFault(EXCEPTION_POINTERS* info) {
+    auto& pc = contextPc(*info->ContextRecord);
+    const char* fault = g_faultWalk->describedLeaf ? g_describedFault : g_chainFault;
+    if (info->ExceptionRecord->ExceptionCode != EXCEPTION_ILLEGAL_INSTRUCTION ||
+        pc != reinterpret_cast<ULONG_PTR>(fault))
+        return EXCEPTION_CONTINUE_SEARCH;
+    ChainWalk* walk = g_faultWalk;
+    walk->result = walk->walk(walk->addresses, walk->capacity, walk->skip, info);
+    pc += 2; // past the ud2
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+WALKED void callTheLeaf(ChainWalk* walk) {
+    volatile char scratch[40];
+    scratch[0] = 1;
+    g_faultWalk = walk;
+    if (walk->describedLeaf)
+        faultInDescribedLeaf();
+    else
+        faultInLeaf();
+    walk->expected[0] =
+        reinterpret_cast<LONG_PTR>(walk->describedLeaf ? g_describedFault : g_chainFault);
+    walk->expected[1] = g_leafReturn;
+    walk->expected[2] = returnAddress(__builtin_return_address(0));
+    (void)scratch[0];
+}
+
+WALKED void intoOwnFrame(ChainWalk* walk) {
+    volatile int scratch[12];
+    scratch[0] = 0;
+    callTheLeaf(walk);
+    walk->expected[3] = returnAddress(__builtin_return_address(0));
+    (void)scratch[0];
+}
+
+WALKED void walkChain(ChainWalk* walk) {
+    volatile short scratch[20];
+    scratch[0] = 0;
+    callThroughOwnFrame(intoOwnFrame, walk);
+    walk->expected[4] = g_ownFrameReturn;
+    walk->expected[5] = returnAddress(__builtin_return_address(0));
+    (void)scratch[0];
+}
+
+const LONG_PTR unwritten = 0x5a5a5a5a;
+
+ChainWalk runChain(decltype(&dbDoStackTrace) walker, int capacity, int skip,
+                   bool describedLeaf = false) {
+    ChainWalk walk = {walker, capacity, skip, describedLeaf, false, {}, {}};
+    for (LONG_PTR& address : walk.addresses)
+        address = unwritten;
+    void* handler = AddVectoredExceptionHandler(1, walkAtChainFault);
+    walkChain(&walk);
+    RemoveVectoredExceptionHandler(handler);
+    return walk;
 }
 
 bool inThisProgram(LONG_PTR address) {
@@ -114,39 +317,108 @@ bool inThisProgram(LONG_PTR address) {
            region.AllocationBase == GetModuleHandleA(nullptr);
 }
 
-TEST(DiagnosticsCrashServices, WalksTheStackInnermostFirstAndEndsWithZero) {
-    LONG_PTR addresses[64];
-    ASSERT_TRUE(traceFromHere(addresses, 64));
-    EXPECT_TRUE(inThisProgram(addresses[0])) << "starts in the function that captured";
-    int frames = 0;
-    while (frames < 64 && addresses[frames] != 0)
-        ++frames;
-    EXPECT_GE(frames, 3);
-    EXPECT_LT(frames, 64);
-
-    LONG_PTR two[2] = {1, 1};
-    traceFromHere(two, 2);
-    EXPECT_NE(0, two[1]) << "a full array has no terminator";
-    EXPECT_FALSE(dbDoStackTrace(nullptr, 64, 0, nullptr));
+// The chain's frames in order, after skip, up to capacity; nothing written beyond it.
+void expectChain(const ChainWalk& walk) {
+    const int chain = sizeof walk.expected / sizeof walk.expected[0];
+    EXPECT_TRUE(walk.result);
+    for (int i = 0; i < walk.capacity && walk.skip + i < chain; ++i)
+        EXPECT_EQ(walk.expected[walk.skip + i], walk.addresses[i]) << "frame " << walk.skip + i;
+    EXPECT_EQ(unwritten, walk.addresses[walk.capacity]) << "past the capacity";
 }
 
-TEST(DiagnosticsCrashServices, NamesAddressesByModuleAndNearestExport) {
-    char text[4096];
-    LONG_PTR insideTrace = reinterpret_cast<LONG_PTR>(&dbTracefAux) + 5;
-    EXPECT_TRUE(dbConvertAddress(insideTrace, text, sizeof text));
-    EXPECT_STREQ("diagnostics.dll!dbTracefAux+0x5", text);
+TEST(DiagnosticsStackWalk, ListsTheCallersInnermostFirst) {
+    const struct {
+        int capacity;
+        int skip;
+        bool describedLeaf;
+    } cases[] = {{64, 0, false}, {2, 0, false}, {3, 3, false}, {64, 0, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "capacity " << c.capacity << ", skip " << c.skip
+                                        << (c.describedLeaf ? ", described leaf" : ""));
+        expectChain(runChain(dbDoStackTrace, c.capacity, c.skip, c.describedLeaf));
+    }
+}
 
-    LONG_PTR inProgram = reinterpret_cast<LONG_PTR>(&inThisProgram);
-    EXPECT_TRUE(dbConvertAddress(inProgram, text, sizeof text));
-    EXPECT_EQ(0, std::string(text).find("sibling_tests.exe+0x")) << text;
+// Past the test the walk goes on through the test framework, main and the program's entry,
+// into the system's code that started the process, and ends with a 0 before the array does.
+TEST(DiagnosticsStackWalk, GoesOnThroughTheProgramToTheSystemsStart) {
+    ChainWalk walk = runChain(dbDoStackTrace, 64, 0);
+    int frames = 0;
+    while (frames < 64 && walk.addresses[frames] != 0)
+        ++frames;
+    ASSERT_LT(frames, 64);
+    int inProgram = 0;
+    while (inProgram < frames && inThisProgram(walk.addresses[inProgram]))
+        ++inProgram;
+    EXPECT_GT(inProgram, 8) << "the test framework's frames and main";
+    EXPECT_LT(inProgram, frames) << "the walk leaves the program at its entry";
+}
 
+TEST(DiagnosticsStackWalk, RefusesMissingArguments) {
+    LONG_PTR addresses[4] = {1, 1, 1, 1};
+    EXCEPTION_POINTERS noContext = {};
+    EXPECT_FALSE(dbDoStackTrace(nullptr, 64, 0, &noContext));
+    EXPECT_FALSE(dbDoStackTrace(addresses, 0, 0, &noContext));
+    EXPECT_FALSE(dbDoStackTrace(addresses, 4, 0, nullptr));
+    EXPECT_FALSE(dbDoStackTrace(addresses, 4, 0, &noContext));
+    EXPECT_EQ(0, addresses[3]) << "the array is cleared";
+}
+
+// An exported function, and after it (the linker sorts .text$ sections by name) one that
+// is not exported: its address lies above the export, in another function.
+extern "C" __declspec(dllexport)
+    __attribute__((noinline, section(".text$diag_a"))) int siblingExported(int value) {
+    return value * 3 + 1;
+}
+
+__attribute__((noinline, section(".text$diag_b"))) int notExported(int value) {
+    return value * 5 + 2;
+}
+
+std::string programOffset(LONG_PTR address) {
+    char text[32];
+    std::snprintf(text, sizeof text, "+0x%llx",
+                  static_cast<unsigned long long>(
+                      address - reinterpret_cast<LONG_PTR>(GetModuleHandleA(nullptr))));
+    return "sibling_tests.exe" + std::string(text);
+}
+
+struct NameCase {
+    LONG_PTR address;
+    std::string name;
+};
+
+std::vector<NameCase> nameCases(HMODULE diagnostics, const char* diagnosticsName) {
+    LONG_PTR trace = reinterpret_cast<LONG_PTR>(GetProcAddress(diagnostics, "dbTracefAux"));
+    LONG_PTR exported = reinterpret_cast<LONG_PTR>(&siblingExported);
+    LONG_PTR unexported = reinterpret_cast<LONG_PTR>(&notExported);
+    return {{trace + 5, std::string(diagnosticsName) + "!dbTracefAux+0x5"},
+            {exported, "sibling_tests.exe!siblingExported+0x0"},
+            {exported + 3, "sibling_tests.exe!siblingExported+0x3"},
+            {unexported + 2, programOffset(unexported + 2)}};
+}
+
+void expectNames(decltype(&dbConvertAddress) convert, const std::vector<NameCase>& cases) {
+    ASSERT_LT(reinterpret_cast<LONG_PTR>(&siblingExported),
+              reinterpret_cast<LONG_PTR>(&notExported));
+    for (const NameCase& c : cases) {
+        char text[512];
+        EXPECT_TRUE(convert(c.address, text, sizeof text)) << c.name;
+        EXPECT_EQ(c.name, text);
+    }
     void* freeMemory = VirtualAlloc(nullptr, 4096, MEM_RESERVE, PAGE_NOACCESS);
     VirtualFree(freeMemory, 0, MEM_RELEASE);
-    EXPECT_FALSE(dbConvertAddress(reinterpret_cast<LONG_PTR>(freeMemory) + 16, text, sizeof text));
-    EXPECT_FALSE(dbConvertAddress(inProgram, nullptr, 10));
+    char text[64];
+    EXPECT_FALSE(convert(reinterpret_cast<LONG_PTR>(freeMemory) + 16, text, sizeof text));
+    EXPECT_FALSE(convert(cases[0].address, nullptr, 10));
 }
 
-TEST(DiagnosticsCrashServices, SavesAMinidumpOrSaysItCould) {
+TEST(DiagnosticsAddressNames, NameAFunctionOnlyWhereItReallyLies) {
+    expectNames(dbConvertAddress,
+                nameCases(GetModuleHandleA("diagnostics.dll"), "diagnostics.dll"));
+}
+
+TEST(DiagnosticsMinidump, SavesAMinidumpOrSaysItCould) {
     char directory[MAX_PATH], path[MAX_PATH];
     GetTempPathA(MAX_PATH, directory);
     GetTempFileNameA(directory, "dmp", 0, path);
@@ -155,6 +427,8 @@ TEST(DiagnosticsCrashServices, SavesAMinidumpOrSaysItCould) {
     EXCEPTION_RECORD record = {};
     record.ExceptionCode = EXCEPTION_BREAKPOINT;
     EXCEPTION_POINTERS info = {&record, &context};
+    EXPECT_TRUE(dbPrepareCrashServices());
+    EXPECT_TRUE(dbPrepareCrashServices()) << "again";
     ASSERT_TRUE(dbSaveMiniDump(path, &info));
     HANDLE file =
         CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -164,6 +438,66 @@ TEST(DiagnosticsCrashServices, SavesAMinidumpOrSaysItCould) {
     DeleteFileA(path);
     EXPECT_EQ(0x504D444Du, signature) << "\"MDMP\"";
     EXPECT_FALSE(dbSaveMiniDump("Z:\\no\\such\\directory\\x.dmp", &info));
+}
+
+// A system without dbghelp, made by refusing it to a fresh copy of the library before its
+// first use: the names asked for show where the library looks.
+std::vector<std::string> g_refusedLoads;
+
+HMODULE WINAPI refuseDbghelp(LPCSTR name) {
+    std::string lower(name);
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower.find("dbghelp") == std::string::npos)
+        return LoadLibraryA(name);
+    g_refusedLoads.push_back(name);
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+}
+
+template <typename Function> Function exported(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+TEST(DiagnosticsWithoutDbghelp, NoMinidumpWhileTheWalkAndTheNamesRemain) {
+    HMODULE shipped = GetModuleHandleA("diagnostics.dll");
+    ImportPatch staticImport(shipped, "dbghelp.dll", "MiniDumpWriteDump", nullptr);
+    EXPECT_FALSE(staticImport.active()) << "the library must load where dbghelp is missing";
+
+    char path[MAX_PATH], directory[MAX_PATH], copyPath[MAX_PATH];
+    GetModuleFileNameA(shipped, path, MAX_PATH);
+    GetTempPathA(MAX_PATH, directory);
+    std::snprintf(copyPath, MAX_PATH, "%sdiagnostics_alone.dll", directory);
+    ASSERT_TRUE(CopyFileA(path, copyPath, FALSE));
+    HMODULE copy = LoadLibraryA(copyPath);
+    ASSERT_NE(nullptr, copy);
+    {
+        ImportPatch refusal(copy, "kernel32.dll", "LoadLibraryA",
+                            reinterpret_cast<void*>(refuseDbghelp));
+        ASSERT_TRUE(refusal.active());
+        g_refusedLoads.clear();
+        EXPECT_FALSE(exported<decltype(&dbPrepareCrashServices)>(copy, "dbPrepareCrashServices")());
+        GetModuleFileNameA(nullptr, path, MAX_PATH);
+        std::string besideProgram(path);
+        besideProgram = besideProgram.substr(0, besideProgram.rfind('\\') + 1) + "dbghelp.dll";
+        EXPECT_EQ((std::vector<std::string>{besideProgram, "dbghelp.dll"}), g_refusedLoads);
+
+        char dumpPath[MAX_PATH];
+        std::snprintf(dumpPath, MAX_PATH, "%salone.dmp", directory);
+        DeleteFileA(dumpPath);
+        CONTEXT context;
+        RtlCaptureContext(&context);
+        EXCEPTION_RECORD record = {};
+        EXCEPTION_POINTERS info = {&record, &context};
+        EXPECT_FALSE(exported<decltype(&dbSaveMiniDump)>(copy, "dbSaveMiniDump")(dumpPath, &info));
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(dumpPath)) << "no file is left";
+
+        expectNames(exported<decltype(&dbConvertAddress)>(copy, "dbConvertAddress"),
+                    nameCases(copy, "diagnostics_alone.dll"));
+        expectChain(runChain(exported<decltype(&dbDoStackTrace)>(copy, "dbDoStackTrace"), 64, 0));
+    }
+    FreeLibrary(copy);
+    DeleteFileA(copyPath);
 }
 
 } // namespace
