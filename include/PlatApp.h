@@ -25,9 +25,11 @@ PLAT_API int PlatWinMain(void* hInstance, void* hPrevInstance, char* cmdLine, in
 // the error log's call stack shows the throwing function, the minidump is written (its
 // exception code is 0x20474343, GCC's C++ exception code) and the exit code is 1. A catch
 // around pumpMessages does not see it; catch inside your callbacks what you mean to handle.
-// The same holds for abort(), which the runtime's terminate calls: while the library guards
-// the process, the C runtime's SIGABRT handler is the library's and its error mode is
-// "to standard error", so no "abnormal program termination" box waits for a click first.
+// abort() ends the same way: while the library guards the process, the C runtime's SIGABRT
+// handler is the library's and its error mode is "to standard error", so no "abnormal
+// program termination" box waits for a click first. On i686 the runtime ends an uncaught
+// exception through abort, so there abort() reports the C++ exception code too; on x86_64
+// it reports 0x40000015 (STATUS_FATAL_APP_EXIT).
 // This needs a game built with mingw-w64 against msvcrt.dll, as the product is.
 
 // Installs the library's unhandled-exception filter and abort handler unless a debugger is

@@ -9,6 +9,10 @@
 // in msvcrt.dll, which every module of the process shares. Raising the C++ exception code
 // from that handler hands the crash to the guard or the top-level filter while the
 // thrower's frames are still on the stack, so the report's call stack shows them.
+//
+// On x86_64 an uncaught C++ exception reaches the guard as GCC's own exception and is
+// reported as such; abort then comes only from the game itself, and its code must be one
+// that the runtime's frame handlers do not take for a C++ exception of theirs.
 #include "crash/runtime_abort.h"
 
 #include "crash/exception_filter.h"
@@ -20,13 +24,18 @@
 
 namespace {
 
-// The code GCC's runtime raises for C++ exceptions, so both builds name the crash alike.
-const DWORD cxxExceptionCode = 0x20474343;
+#if defined(__x86_64__)
+const DWORD abortExceptionCode = 0x40000015; // STATUS_FATAL_APP_EXIT
+#else
+// GCC's C++ exception code, as the x86_64 build reports an uncaught exception; no frame
+// handler on i686 reads it, the runtime's unwinding being table-driven there.
+const DWORD abortExceptionCode = 0x20474343;
+#endif
 
 void reportAbort(int) {
     if (g_noTrap)
         return;
-    RaiseException(cxxExceptionCode, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+    RaiseException(abortExceptionCode, EXCEPTION_NONCONTINUABLE, 0, nullptr);
 }
 
 } // namespace
