@@ -39,6 +39,9 @@ void say(const char* text) {
 
 void firstCallback() {
     say("first callback ran\n");
+    // Gives the other faulting thread time to reach the filter too.
+    if (g_mode == "twothreads")
+        Sleep(300);
     if (g_mode == "callback")
         *(g_badAddress - 4) = 1;
 }
@@ -76,6 +79,32 @@ void faultInWindowProcedure() {
 DWORD WINAPI faultingThread(void*) {
     crashByWriting(g_badAddress);
     return 0;
+}
+
+HANDLE g_go = nullptr;
+
+DWORD WINAPI faultOnSignal(void*) {
+    WaitForSingleObject(g_go, INFINITE);
+    crashByWriting(g_badAddress);
+    return 0;
+}
+
+// Two threads fault at the same moment; only one report may stand.
+void faultInTwoThreads() {
+    g_go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE threads[2];
+    for (HANDLE& thread : threads)
+        thread = CreateThread(nullptr, 0, faultOnSignal, nullptr, 0, nullptr);
+    Sleep(50);
+    SetEvent(g_go);
+    WaitForMultipleObjects(2, threads, TRUE, 30000);
+}
+
+// Overwrites the bookkeeping in front of a process-heap block, then faults.
+void corruptTheHeapAndFault() {
+    char* block = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, 64));
+    std::memset(block - 16, 0xcd, 96);
+    crashByWriting(g_badAddress);
 }
 
 void throwingKeyCallback(unsigned, int, void*) {
@@ -120,6 +149,10 @@ void crash() {
         throwFromGame("escaped run");
     } else if (g_mode == "keycallback") {
         throwInKeyCallback();
+    } else if (g_mode == "twothreads") {
+        faultInTwoThreads();
+    } else if (g_mode == "heap") {
+        corruptTheHeapAndFault();
     } else if (g_mode == "abort") {
         std::abort();
     } else if (g_mode == "wndproc") {

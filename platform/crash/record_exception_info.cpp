@@ -3,6 +3,8 @@
 // block comes straight from virtual memory, since the heap may be what broke.
 #include "crash/exception_report.h"
 
+#include "crash/crash_guard.h"
+
 namespace {
 
 static_assert(sizeof(void*) != 4 || sizeof(ExceptionReport) == 39704,
@@ -25,15 +27,34 @@ void nameProgram(ExceptionReport* report) {
     MakeReportBase(report->programPath, report->reportBase);
 }
 
+struct SectionCall {
+    void (*write)(ExceptionReport*, EXCEPTION_POINTERS*);
+    ExceptionReport* report;
+    EXCEPTION_POINTERS* info;
+};
+
+void writeSection(void* argument) {
+    SectionCall* call = static_cast<SectionCall*>(argument);
+    call->write(call->report, call->info);
+}
+
+// Each section stands in a guard of its own, so that a fault in one, in system code that
+// trips over a damaged process, costs that section and not the sections after it.
 void writeSections(ExceptionReport* report, EXCEPTION_POINTERS* info) {
-    WriteReportHeader(report);
-    WriteSystemInfo(report);
-    WriteAccessViolation(report);
-    WriteMiniDump(report, info);
-    WriteRegisters(report);
-    WriteCallStack(report, info);
-    WriteStackDump(report);
-    WriteModuleList(report);
+    void (*const sections[])(ExceptionReport*, EXCEPTION_POINTERS*) = {
+        [](ExceptionReport* r, EXCEPTION_POINTERS*) { WriteReportHeader(r); },
+        [](ExceptionReport* r, EXCEPTION_POINTERS*) { WriteSystemInfo(r); },
+        [](ExceptionReport* r, EXCEPTION_POINTERS*) { WriteAccessViolation(r); },
+        WriteMiniDump,
+        [](ExceptionReport* r, EXCEPTION_POINTERS*) { WriteRegisters(r); },
+        WriteCallStack,
+        [](ExceptionReport* r, EXCEPTION_POINTERS*) { WriteStackDump(r); },
+        [](ExceptionReport* r, EXCEPTION_POINTERS*) { WriteModuleList(r); },
+    };
+    for (auto write : sections) {
+        SectionCall call = {write, report, info};
+        runGuarded(writeSection, &call);
+    }
 }
 
 } // namespace

@@ -48,6 +48,13 @@ struct Hex64 {
     }
 };
 
+// Fills a 256-character buffer with the user's name; the result is not used, the buffer
+// keeps its preset text when the call fails.
+void readUserName(void* buffer) {
+    DWORD size = 256;
+    GetUserNameA(static_cast<char*>(buffer), &size);
+}
+
 } // namespace
 
 void WriteReportHeader(ExceptionReport* report) {
@@ -69,8 +76,9 @@ void WriteSystemInfo(ExceptionReport* report) {
     ReportPrintf(report, "Error occurred at %s.\r\n", time);
 
     char user[256] = "Unknown";
-    DWORD userSize = sizeof user;
-    GetUserNameA(user, &userSize);
+    // The system allocates from the process heap here, which may be what broke; a fault
+    // leaves the name as it was preset.
+    runGuarded(readUserName, user);
     ReportPrintf(report, "%s, run by %s.\r\n", report->programName, user);
 
     OSVERSIONINFOA version;

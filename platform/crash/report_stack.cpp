@@ -11,6 +11,17 @@ const int stackEntries = 64;
 const ULONG_PTR stackDumpLimit = 8192;
 const int wordsPerLine = 8;
 
+struct MiniDumpRequest {
+    char name[MAX_PATH];
+    EXCEPTION_POINTERS* info;
+    bool saved;
+};
+
+void saveMiniDump(void* argument) {
+    MiniDumpRequest* request = static_cast<MiniDumpRequest*>(argument);
+    request->saved = dbSaveMiniDump(request->name, request->info);
+}
+
 struct CallStackWalk {
     ExceptionReport* report;
     EXCEPTION_POINTERS* info;
@@ -142,9 +153,13 @@ ULONGLONG addressSpacePages(const SYSTEM_INFO& system) {
 } // namespace
 
 void WriteMiniDump(ExceptionReport* report, EXCEPTION_POINTERS* info) {
-    char name[MAX_PATH];
-    wsprintfA(name, "%s%s", report->reportBase, "_MiniDump.dmp");
-    bool ok = dbSaveMiniDump(name, info);
+    MiniDumpRequest request = {{0}, info, false};
+    wsprintfA(request.name, "%s%s", report->reportBase, "_MiniDump.dmp");
+    // dbghelp works in the damaged process too (its heap, its locks); a fault there costs
+    // the dump, not the rest of the report.
+    runGuarded(saveMiniDump, &request);
+    const char* name = request.name;
+    bool ok = request.saved;
     ReportPrintf(report, "\r\n");
     if (ok)
         ReportPrintf(report, "MiniDump saved to file '%s'", name);
