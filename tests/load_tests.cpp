@@ -72,9 +72,11 @@ TEST(LoadAndUnload, SurvivesAnyOneAllocationFailing) {
 
     for (unsigned n = 1; n <= made; ++n) {
         SCOPED_TRACE(testing::Message() << "allocation " << n << " of " << made << " failed");
+        const unsigned long long start = allocations(stats());
         MemFailAllocationAfter(n);
         library = LoadLibraryA("platform.dll");
         EXPECT_EQ(0u, MemFailAllocationAfter(0)) << "the failure came while loading";
+        EXPECT_LT(allocations(stats()) - start, made);
         ASSERT_NE(nullptr, library);
         ASSERT_TRUE(FreeLibrary(library));
         expectEveryBlockBack(before);
