@@ -17,7 +17,7 @@ public:
     // The factory registered under name; a missing name is reported as a fatal error and gives
     // null.
     virtual void* getFactory(const char* name) = 0;
-    // Appends an entry; false (and nothing changes) if the name is taken.
+    // Appends an entry; false (and nothing changes) if the name is taken or memory runs out.
     virtual bool addInterface(const char* name, void* object) = 0;
     virtual bool addFactory(const char* name, void* factory) = 0;
     // Erases the entry (never the object); false if the name is absent.

@@ -28,6 +28,8 @@ struct StatsLock {
 };
 StatsLock g_statsLock;
 MemStats g_stats;
+// Allocations still to go before the one that a test asked to fail; 0 when none is asked.
+unsigned g_failCountdown = 0;
 
 struct StatsGuard {
     StatsGuard() { EnterCriticalSection(&g_statsLock.section); }
@@ -49,6 +51,12 @@ void recordAllocation(int kind, unsigned long long size) {
     ++g_stats.allocations[kind];
 }
 
+// True for the allocation that MemFailAllocationAfter picked, which ends the countdown.
+bool injectedFailure() {
+    StatsGuard guard;
+    return g_failCountdown != 0 && --g_failCountdown == 0;
+}
+
 void recordRelease(int kind, unsigned long long size, bool kindMatches) {
     StatsGuard guard;
     --g_stats.liveBlocks[kind];
@@ -68,7 +76,7 @@ void* MemCRTAlloc(unsigned size, int kind) {
     if (!isKnownKind(kind))
         return nullptr;
     const SIZE_T overhead = sizeof(BlockHeader) + blockAlignment;
-    if (size > ~SIZE_T(0) - overhead)
+    if (size > ~SIZE_T(0) - overhead || injectedFailure())
         return nullptr;
     void* raw = HeapAlloc(GetProcessHeap(), 0, overhead + size);
     if (!raw)
@@ -104,4 +112,11 @@ void MemGetStats(MemStats* stats) {
         return;
     StatsGuard guard;
     *stats = g_stats;
+}
+
+unsigned MemFailAllocationAfter(unsigned n) {
+    StatsGuard guard;
+    const unsigned left = g_failCountdown;
+    g_failCountdown = n;
+    return left;
 }

@@ -1,5 +1,6 @@
 // Loading and unloading the platform DLL at run time: every block it took at load is
-// returned at unload, and loading again brings the services back.
+// returned at unload, loading again brings the services back, and a load that runs out of
+// memory at any of its allocations still completes.
 #include "contracts/memory.h"
 
 #include <windows.h>
@@ -24,6 +25,20 @@ MemStats stats() {
     return current;
 }
 
+unsigned long long allocations(const MemStats& stats) {
+    return stats.allocations[memKindSingle] + stats.allocations[memKindArray];
+}
+
+// The live counts stand where they stood before the DLL was loaded.
+void expectEveryBlockBack(const MemStats& before) {
+    MemStats after = stats();
+    for (int kind : {memKindSingle, memKindArray}) {
+        EXPECT_EQ(before.liveBlocks[kind], after.liveBlocks[kind]) << "kind " << kind;
+        EXPECT_EQ(before.liveBytes[kind], after.liveBytes[kind]) << "kind " << kind;
+    }
+    EXPECT_EQ(before.mismatchedReleases, after.mismatchedReleases);
+}
+
 TEST(LoadAndUnload, ReturnsEveryBlockAndComesBackFresh) {
     ASSERT_EQ(nullptr, GetModuleHandleA("platform.dll")) << "this test loads it itself";
     MemStats before = stats();
@@ -41,11 +56,30 @@ TEST(LoadAndUnload, ReturnsEveryBlockAndComesBackFresh) {
 
         ASSERT_TRUE(FreeLibrary(library));
         EXPECT_EQ(nullptr, GetModuleHandleA("platform.dll"));
-        MemStats after = stats();
-        EXPECT_EQ(before.liveBlocks[memKindSingle], after.liveBlocks[memKindSingle]);
-        EXPECT_EQ(before.liveBytes[memKindSingle], after.liveBytes[memKindSingle]);
-        EXPECT_EQ(before.liveBlocks[memKindArray], after.liveBlocks[memKindArray]);
-        EXPECT_EQ(before.mismatchedReleases, after.mismatchedReleases);
+        expectEveryBlockBack(before);
+    }
+}
+
+// Fails the n-th of the allocations a clean load makes, for every n: a failure that escaped a
+// static initialiser would end this process, and a half-made service must still be freed.
+TEST(LoadAndUnload, SurvivesAnyOneAllocationFailing) {
+    MemStats before = stats();
+    HMODULE library = LoadLibraryA("platform.dll");
+    ASSERT_NE(nullptr, library);
+    const unsigned long long made = allocations(stats()) - allocations(before);
+    ASSERT_TRUE(FreeLibrary(library));
+    ASSERT_GT(made, 0u);
+
+    for (unsigned n = 1; n <= made; ++n) {
+        SCOPED_TRACE(testing::Message() << "allocation " << n << " of " << made << " failed");
+        const unsigned long long start = allocations(stats());
+        MemFailAllocationAfter(n);
+        library = LoadLibraryA("platform.dll");
+        EXPECT_EQ(0u, MemFailAllocationAfter(0)) << "the failure came while loading";
+        EXPECT_LT(allocations(stats()) - start, made);
+        ASSERT_NE(nullptr, library);
+        ASSERT_TRUE(FreeLibrary(library));
+        expectEveryBlockBack(before);
     }
 }
 

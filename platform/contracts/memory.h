@@ -25,4 +25,8 @@ MEM_API void* MemCRTAlloc(unsigned size, int kind);
 MEM_API void MemCRTFree(void* block, int kind);
 // Copies the current statistics; safe to call from any thread.
 MEM_API void MemGetStats(MemStats* stats);
+// Test hook: the n-th allocation from now returns null, and only that one; 0 turns it off.
+// Returns how many allocations the previous setting still had to wait for, so 0 once the
+// failure has been handed out.
+MEM_API unsigned MemFailAllocationAfter(unsigned n);
 }

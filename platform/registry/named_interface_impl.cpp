@@ -36,10 +36,16 @@ void* lookup(Table& table, const char* name, unsigned line, const char* format) 
     return nullptr;
 }
 
+// The entry's node and name copy come from the heap; when it runs out the entry is not added
+// and nothing changes, as for a name that is taken.
 bool add(Table& table, const char* name, void* object) {
     if (find(table, name) != table.end())
         return false;
-    table.push_back(RegistryEntry{object, name});
+    try {
+        table.push_back(RegistryEntry{object, name});
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     return true;
 }
 
@@ -59,7 +65,8 @@ NamedInterface* NamedInterface::i() {
     return g_registry;
 }
 
-NamedInterfaceImpl::NamedInterfaceImpl() : m_interfaces(new Table), m_factories(new Table) {}
+NamedInterfaceImpl::NamedInterfaceImpl()
+    : m_interfaces(new (std::nothrow) Table), m_factories(new (std::nothrow) Table) {}
 
 // Frees the entries only; whoever registered the objects still owns them.
 NamedInterfaceImpl::~NamedInterfaceImpl() {
@@ -67,6 +74,10 @@ NamedInterfaceImpl::~NamedInterfaceImpl() {
     m_factories = nullptr;
     delete m_interfaces;
     m_interfaces = nullptr;
+}
+
+bool NamedInterfaceImpl::hasTables() const {
+    return m_interfaces && m_factories;
 }
 
 void* NamedInterfaceImpl::getInterface(const char* name) {
@@ -95,6 +106,10 @@ bool NamedInterfaceImpl::removeFactory(const char* name) {
 
 bool createRegistry() {
     g_registry = new (std::nothrow) NamedInterfaceImpl;
+    // Without both tables the registry could hold nothing: it is dropped, so the services are
+    // left unregistered exactly as when the registry itself could not be allocated.
+    if (g_registry && !g_registry->hasTables())
+        destroyRegistry();
     return true;
 }
 

@@ -23,6 +23,9 @@ public:
     bool removeInterface(const char* name) override;
     bool removeFactory(const char* name) override;
 
+    // False when either table could not be allocated.
+    bool hasTables() const;
+
 private:
     typedef std::list<RegistryEntry> Table;
 
