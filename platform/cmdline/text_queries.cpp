@@ -4,6 +4,7 @@
 #include "cmdline/switch_search.h"
 
 #include <cstring>
+#include <new>
 
 bool CmdLine::Setup(int, char* const*) {
     return true;
@@ -38,6 +39,12 @@ bool CmdLine::Get(const char* name, std::string& value) {
     const char* found = findValue(name);
     if (!found)
         return false;
-    value = found;
+    // The caller's string grows here, inside the library: running out of memory must not
+    // throw across the module boundary, which the 32-bit runtime cannot unwind.
+    try {
+        value = found;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     return true;
 }

@@ -82,6 +82,10 @@ void destroyCrashCallbackList() {
 bool Plat::App::AddCrashCallback(CrashFunction function, void* user) {
     if (!function || !g_crashCallbacks)
         return false;
-    g_crashCallbacks->push_back(CrashCallback{function, user});
+    try {
+        g_crashCallbacks->push_back(CrashCallback{function, user});
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     return true;
 }

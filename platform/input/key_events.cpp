@@ -4,6 +4,8 @@
 #include "input/key_table.h"
 #include "input/sys_input_impl.h"
 
+#include <new>
+
 void InputImpl::updateKeyState(unsigned key, bool down, bool notify) {
     KeyState* entry = keyEntry(key);
     if (!entry)
@@ -47,10 +49,16 @@ void InputImpl::clearKeyCallback(unsigned key) {
     setKeyCallback(key, nullptr, nullptr);
 }
 
-// A null function would only crash the next dispatch, so it is not added.
+// A null function would only crash the next dispatch, so it is not added; out of memory
+// leaves it out too, rather than throw across the module boundary.
 void InputImpl::addGenericKeyCallback(KeyCallback callback, void* userData) {
-    if (callback)
+    if (!callback)
+        return;
+    try {
         m_genericCallbacks.push_back(GenericCallback{userData, callback});
+    } catch (const std::bad_alloc&) {
+        return;
+    }
 }
 
 void InputImpl::removeGenericKeyCallback(KeyCallback callback) {

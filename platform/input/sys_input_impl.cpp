@@ -4,6 +4,8 @@
 #include "registry/service_lifetime.h"
 #include "window/float_rounding.h"
 
+#include <new>
+
 SysInputImpl* g_sysInputImpl = nullptr;
 
 namespace {
@@ -54,8 +56,13 @@ float SysInputImpl::getDragThreshold() {
     return roundedQuotient(GetSystemMetrics(SM_CXDRAG), GetSystemMetrics(SM_CXSCREEN));
 }
 
+// Out of memory leaves the callback out rather than throw across the module boundary.
 void SysInputImpl::addKeyCallback(int code, SysKeyCallback callback) {
-    m_keyCallbacks.push_back(KeyCallbackEntry{code, callback});
+    try {
+        m_keyCallbacks.push_back(KeyCallbackEntry{code, callback});
+    } catch (const std::bad_alloc&) {
+        return;
+    }
 }
 
 HCURSOR SysInputImpl::setCursor(HCURSOR cursor) {

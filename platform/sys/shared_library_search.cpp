@@ -15,10 +15,16 @@ void addRootBinDirectory(std::vector<std::string>& directories) {
     const char* root = std::getenv("QVX_Root");
     if (!root)
         return;
-    DirectoryPath bin(root);
-    bin.append("bin");
-    // The path ends with "bin" and never with a separator.
-    directories.push_back(bin.toString() + '\\');
+    // Out of memory leaves the root's directory out of the search; nothing may throw out
+    // of the loader.
+    try {
+        DirectoryPath bin(root);
+        bin.append("bin");
+        // The path ends with "bin" and never with a separator.
+        directories.push_back(bin.toString() + '\\');
+    } catch (const std::bad_alloc&) {
+        return;
+    }
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <new>
 
 SysUtilImpl* g_sysUtilImpl = nullptr;
 
@@ -52,8 +53,13 @@ bool SysUtilImpl::splitUrl(const char* url, std::string& host, std::string& path
     parts.dwUrlPathLength = 1;
     if (!InternetCrackUrlA(url, static_cast<DWORD>(std::strlen(url)), 0, &parts))
         return false;
-    host = urlPart(parts.lpszHostName, parts.dwHostNameLength);
-    path = urlPart(parts.lpszUrlPath, parts.dwUrlPathLength);
+    // Out of memory is a failed split, not an exception across the module boundary.
+    try {
+        host = urlPart(parts.lpszHostName, parts.dwHostNameLength);
+        path = urlPart(parts.lpszUrlPath, parts.dwUrlPathLength);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     return true;
 }
 
