@@ -1,6 +1,6 @@
 // A game that crashes in the way its first argument names, for the crash tests. A later
 // argument "debugger" makes the library believe a debugger is attached; "without-callbacks"
-// adds no crash callbacks.
+// adds no crash callbacks; "without-dbghelp" refuses dbghelp to the diagnostics library.
 #include "InputInterface.h"
 #include "MainInterface.h"
 #include "PlatApp.h"
@@ -158,6 +158,17 @@ LPTOP_LEVEL_EXCEPTION_FILTER WINAPI countFilterInstall(LPTOP_LEVEL_EXCEPTION_FIL
     return SetUnhandledExceptionFilter(filter);
 }
 
+HMODULE WINAPI refuseDbghelp(LPCSTR name) {
+    std::size_t length = std::strlen(name);
+    if (length < 11 || lstrcmpiA(name + length - 11, "dbghelp.dll") != 0)
+        return LoadLibraryA(name);
+    say("dbghelp refused: ");
+    say(name);
+    say("\n");
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+}
+
 bool reportDebugger() {
     return true;
 }
@@ -172,6 +183,8 @@ int main(int argc, char** argv) {
     HMODULE platform = GetModuleHandleA("platform.dll");
     ImportPatch debugger(given("debugger") ? platform : nullptr, "diagnostics.dll",
                          "dbIsDebuggerPresent", reinterpret_cast<void*>(reportDebugger));
+    ImportPatch dbghelp(given("without-dbghelp") ? GetModuleHandleA("diagnostics.dll") : nullptr,
+                        "kernel32.dll", "LoadLibraryA", reinterpret_cast<void*>(refuseDbghelp));
     ImportPatch filter(platform, "kernel32.dll", "SetUnhandledExceptionFilter",
                        reinterpret_cast<void*>(countFilterInstall));
     if (!given("without-callbacks")) {

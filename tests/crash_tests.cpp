@@ -89,7 +89,11 @@ DWORD minidumpExceptionCode(const std::string& path) {
 }
 
 // The report of a crash with the first callback run before it and the second after that.
-void expectReport(const CrashRun& run, const std::string& exceptionName, bool dumpMayFail = false) {
+// Whether the minidump is saved: always, unless the process is too damaged for dbghelp to be
+// relied on, or never, without dbghelp.
+enum Dump { saved, mayFail, fails };
+
+void expectReport(const CrashRun& run, const std::string& exceptionName, Dump dump = saved) {
     EXPECT_EQ(1u, run.child.exitCode) << run.child.output;
     EXPECT_EQ(1u, run.logCount);
     ReportSections report = splitReport(run.log);
@@ -99,17 +103,21 @@ void expectReport(const CrashRun& run, const std::string& exceptionName, bool du
     EXPECT_EQ(0u, report.system.find("Error occurred at ")) << report.system;
     EXPECT_NE(std::string::npos, report.system.find("\r\ncrash_child.exe, run by "));
     // The dump lies beside the log, under the same time stamp.
-    bool saved = !dumpMayFail || report.minidump != "failed to save.";
+    bool written = dump == saved || (dump == mayFail && report.minidump != "failed to save.");
     std::string dumpPath = run.directory + run.logName.substr(0, run.logName.size() - 13);
-    EXPECT_EQ(saved ? dumpPath + "_MiniDump.dmp" : run.dumpPath, run.dumpPath);
-    EXPECT_EQ(saved ? "saved to file '" + run.dumpPath + "'" : "failed to save.", report.minidump);
+    EXPECT_EQ(written         ? dumpPath + "_MiniDump.dmp"
+              : dump == fails ? ""
+                              : run.dumpPath,
+              run.dumpPath);
+    EXPECT_EQ(written ? "saved to file '" + run.dumpPath + "'" : "failed to save.",
+              report.minidump);
     EXPECT_EQ(0u, report.registers.find(wide ? "RAX=" : "EAX=")) << report.registers;
     EXPECT_NE(std::string::npos, report.registers.find(wide ? "\r\nBytes at CS:RIP:\r\n"
                                                             : "\r\nBytes at CS:EIP:\r\n"));
-    std::vector<std::string> dump = linesOf(report.stackDump);
-    ASSERT_FALSE(dump.empty()) << "the faulting thread's stack is dumped";
-    EXPECT_EQ(std::string::npos, dump[0].find_first_not_of("0123456789abcdef: ")) << dump[0];
-    EXPECT_GT(dump[0].size(), 2 * sizeof(void*) + 2);
+    std::vector<std::string> stack = linesOf(report.stackDump);
+    ASSERT_FALSE(stack.empty()) << "the faulting thread's stack is dumped";
+    EXPECT_EQ(std::string::npos, stack[0].find_first_not_of("0123456789abcdef: ")) << stack[0];
+    EXPECT_GT(stack[0].size(), 2 * sizeof(void*) + 2);
     // Each allocation once, in ascending order, the executable's with its file's date.
     std::vector<std::string> modules = linesOf(report.modules);
     ULONG_PTR previous = 0;
@@ -134,7 +142,7 @@ struct CrashCase {
     // The call stack's lines, in order, as "|"-separated beginnings; the first stands first
     // unless it is empty.
     const char* stack;
-    bool dumpMayFail; // the process is too damaged for dbghelp to be relied on
+    Dump dump;
 };
 
 class CrashMatrix : public ::testing::TestWithParam<CrashCase> {};
@@ -148,7 +156,11 @@ TEST_P(CrashMatrix, CallbacksFirstThenTheReportAndExitCodeOne) {
     EXPECT_NE(std::string::npos, callbacks) << output;
     EXPECT_EQ(callbacks, output.rfind("first callback ran")) << "one report";
     EXPECT_EQ(std::string::npos, output.find("unexpected")) << output;
-    expectReport(run, c.name, c.dumpMayFail);
+    expectReport(run, c.name, c.dump);
+    EXPECT_EQ(c.dump == fails,
+              output.find("dbghelp refused: " + run.directory +
+                          "dbghelp.dll\ndbghelp refused: dbghelp.dll\n") != std::string::npos)
+        << "without dbghelp the library looks beside the program, then in the system";
     ReportSections report = splitReport(run.log);
     char address[17];
     std::snprintf(address, sizeof address, "%0*x", wide ? 16 : 8, c.accessAddress);
@@ -188,27 +200,30 @@ const char* const cxxName = "Unknown exception type";
 INSTANTIATE_TEST_SUITE_P(
     EveryKind, CrashMatrix,
     ::testing::Values(
-        CrashCase{"read", av, avName, "Read from", 16, "", false},
+        CrashCase{"read", av, avName, "Read from", 16, "", saved},
         CrashCase{"write", av, avName, "Write to", 16,
-                  WRITER "|crash_child.exe+0x|platform.dll+0x|" ENTRY "|crash_child.exe+0x", false},
-        CrashCase{"null-call", av, avName, "Write to", 0, "crash_child.exe+0x|" ENTRY, false},
+                  WRITER "|crash_child.exe+0x|platform.dll+0x|" ENTRY "|crash_child.exe+0x", saved},
+        CrashCase{"null-call", av, avName, "Write to", 0, "crash_child.exe+0x|" ENTRY, saved},
         CrashCase{"illegal", EXCEPTION_ILLEGAL_INSTRUCTION, "an Illegal Instruction", nullptr, 0,
-                  "", false},
+                  "", saved},
         CrashCase{"divide", EXCEPTION_INT_DIVIDE_BY_ZERO, "an Integer Divide by Zero", nullptr, 0,
-                  "", false},
-        CrashCase{"overflow", EXCEPTION_STACK_OVERFLOW, "a Stack Overflow", nullptr, 0, "", false},
-        CrashCase{"cxx", cxxCode, cxxName, nullptr, 0, "|" THROWER "|" ENTRY, false},
+                  "", saved},
+        CrashCase{"overflow", EXCEPTION_STACK_OVERFLOW, "a Stack Overflow", nullptr, 0, "", saved},
+        CrashCase{"cxx", cxxCode, cxxName, nullptr, 0, "|" THROWER "|" ENTRY, saved},
         CrashCase{"keycallback", cxxCode, cxxName, nullptr, 0,
-                  "|" THROWER "|platform.dll+0x|" ENTRY, false},
-        CrashCase{"abort", abortCode, cxxName, nullptr, 0, "|" ENTRY, false},
-        CrashCase{"wndproc", av, avName, "Write to", 16, "crash_child.exe+0x|" ENTRY, false},
-        CrashCase{"thread", av, avName, "Write to", 16, WRITER "|crash_child.exe+0x", false},
-        CrashCase{"twothreads", av, avName, "Write to", 16, WRITER "|crash_child.exe+0x", false},
-        CrashCase{"heap", av, avName, "Write to", 16, WRITER "|crash_child.exe+0x|" ENTRY, true}),
+                  "|" THROWER "|platform.dll+0x|" ENTRY, saved},
+        CrashCase{"abort", abortCode, cxxName, nullptr, 0, "|" ENTRY, saved},
+        CrashCase{"wndproc", av, avName, "Write to", 16, "crash_child.exe+0x|" ENTRY, saved},
+        CrashCase{"thread", av, avName, "Write to", 16, WRITER "|crash_child.exe+0x", saved},
+        CrashCase{"twothreads", av, avName, "Write to", 16, WRITER "|crash_child.exe+0x", saved},
+        CrashCase{"write without-dbghelp", av, avName, "Write to", 16,
+                  WRITER "|crash_child.exe+0x|platform.dll+0x|" ENTRY, fails},
+        CrashCase{"heap", av, avName, "Write to", 16, WRITER "|crash_child.exe+0x|" ENTRY,
+                  mayFail}),
     [](const ::testing::TestParamInfo<CrashCase>& info) {
         std::string name = info.param.arguments;
         for (char& c : name)
-            c = c == '-' ? '_' : c;
+            c = c == '-' || c == ' ' ? '_' : c;
         return name;
     });
 

@@ -1,7 +1,6 @@
 // The memory and diagnostics libraries on their own.
 #include "contracts/diagnostics.h"
 #include "contracts/memory.h"
-#include "support/child_process.h"
 #include "support/import_patch.h"
 #include "support/records.h"
 
@@ -9,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -90,7 +88,6 @@ TEST(DiagnosticsLibrary, KeepsTheNewestRecordsOfEachKindWithTheirDetails) {
 #define WALKED __attribute__((noinline, noclone, optimize("omit-frame-pointer")))
 
 struct ChainWalk {
-    decltype(&dbDoStackTrace) walk;
     int capacity, skip;
     bool describedLeaf, result;
     LONG_PTR addresses[70];
@@ -208,7 +205,7 @@ LONG CALLBACK walkAtChainFault(EXCEPTION_POINTERS* info) {
     if (info->ExceptionRecord->ExceptionCode != EXCEPTION_ILLEGAL_INSTRUCTION ||
         pc != reinterpret_cast<ULONG_PTR>(fault))
         return EXCEPTION_CONTINUE_SEARCH;
-    walk->result = walk->walk(walk->addresses, walk->capacity, walk->skip, info);
+    walk->result = dbDoStackTrace(walk->addresses, walk->capacity, walk->skip, info);
     pc += 2; // past the ud2
     return EXCEPTION_CONTINUE_EXECUTION;
 }
@@ -246,9 +243,8 @@ const LONG_PTR unwritten = 0x5a5a5a5a;
 
 // Walks the chain and checks its frames in order, after skip, up to capacity, with nothing
 // written beyond it.
-ChainWalk expectChain(decltype(&dbDoStackTrace) walker, int capacity, int skip,
-                      bool describedLeaf = false) {
-    ChainWalk walk = {walker, capacity, skip, describedLeaf, false, {}, {}};
+ChainWalk expectChain(int capacity, int skip, bool describedLeaf = false) {
+    ChainWalk walk = {capacity, skip, describedLeaf, false, {}, {}};
     for (LONG_PTR& address : walk.addresses)
         address = unwritten;
     void* handler = AddVectoredExceptionHandler(1, walkAtChainFault);
@@ -277,9 +273,9 @@ TEST(DiagnosticsStackWalk, ListsTheCallersInnermostFirstToTheSystemsStart) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "capacity " << c.capacity << ", skip " << c.skip
                                         << (c.describedLeaf ? ", described leaf" : ""));
-        expectChain(dbDoStackTrace, c.capacity, c.skip, c.describedLeaf);
+        expectChain(c.capacity, c.skip, c.describedLeaf);
     }
-    ChainWalk walk = expectChain(dbDoStackTrace, 64, 0);
+    ChainWalk walk = expectChain(64, 0);
     int frames = 0, inProgram = 0;
     while (frames < 64 && walk.addresses[frames] != 0)
         ++frames;
@@ -310,8 +306,8 @@ __attribute__((noinline, section(".text$diag_b"))) int notExported(int value) {
 
 // Names where a function really lies, the module and offset elsewhere in a module, and
 // nothing in free memory.
-void expectNames(decltype(&dbConvertAddress) convert, HMODULE diagnostics,
-                 const std::string& diagnosticsName) {
+TEST(DiagnosticsAddressNames, NameAFunctionOnlyWhereItReallyLies) {
+    HMODULE diagnostics = GetModuleHandleA("diagnostics.dll");
     LONG_PTR trace = reinterpret_cast<LONG_PTR>(GetProcAddress(diagnostics, "dbTracefAux"));
     LONG_PTR exported = reinterpret_cast<LONG_PTR>(&siblingExported);
     LONG_PTR unexported = reinterpret_cast<LONG_PTR>(&notExported) + 2;
@@ -321,78 +317,22 @@ void expectNames(decltype(&dbConvertAddress) convert, HMODULE diagnostics,
                   static_cast<unsigned long long>(
                       unexported - reinterpret_cast<LONG_PTR>(GetModuleHandleA(nullptr))));
     const std::pair<LONG_PTR, std::string> cases[] = {
-        {trace + 5, diagnosticsName + "!dbTracefAux+0x5"},
+        {trace + 5, "diagnostics.dll!dbTracefAux+0x5"},
         {exported, "sibling_tests.exe!siblingExported+0x0"},
         {exported + 3, "sibling_tests.exe!siblingExported+0x3"},
         {unexported, "sibling_tests.exe" + std::string(offset)}};
     char text[512];
     for (const auto& c : cases) {
-        EXPECT_TRUE(convert(c.first, text, sizeof text)) << c.second;
+        EXPECT_TRUE(dbConvertAddress(c.first, text, sizeof text)) << c.second;
         EXPECT_EQ(c.second, text);
     }
     void* freeMemory = VirtualAlloc(nullptr, 4096, MEM_RESERVE, PAGE_NOACCESS);
     VirtualFree(freeMemory, 0, MEM_RELEASE);
-    EXPECT_FALSE(convert(reinterpret_cast<LONG_PTR>(freeMemory) + 16, text, sizeof text));
-    EXPECT_FALSE(convert(trace, nullptr, 10));
-}
-
-TEST(DiagnosticsAddressNames, NameAFunctionOnlyWhereItReallyLies) {
-    expectNames(dbConvertAddress, GetModuleHandleA("diagnostics.dll"), "diagnostics.dll");
-}
-
-// A system without dbghelp, made by refusing it to a fresh copy of the library before its
-// first use: the names asked for show where the library looks.
-std::vector<std::string> g_refusedLoads;
-
-HMODULE WINAPI refuseDbghelp(LPCSTR name) {
-    std::string lower(name);
-    for (char& c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (lower.find("dbghelp") == std::string::npos)
-        return LoadLibraryA(name);
-    g_refusedLoads.push_back(name);
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return nullptr;
-}
-
-template <typename Function> Function exported(HMODULE module, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
-
-TEST(DiagnosticsWithoutDbghelp, NoMinidumpWhileTheWalkAndTheNamesRemain) {
-    HMODULE shipped = GetModuleHandleA("diagnostics.dll");
-    ImportPatch staticImport(shipped, "dbghelp.dll", "MiniDumpWriteDump", nullptr);
-    EXPECT_FALSE(staticImport.active()) << "the library must load where dbghelp is missing";
-    char path[MAX_PATH], directory[MAX_PATH];
-    GetModuleFileNameA(shipped, path, MAX_PATH);
-    GetTempPathA(MAX_PATH, directory);
-    const std::string copyPath = std::string(directory) + "diagnostics_alone.dll";
-    const std::string dumpPath = std::string(directory) + "alone.dmp";
-    ASSERT_TRUE(CopyFileA(path, copyPath.c_str(), FALSE));
-    DeleteFileA(dumpPath.c_str());
-    HMODULE copy = LoadLibraryA(copyPath.c_str());
-    ASSERT_NE(nullptr, copy);
-    {
-        ImportPatch refusal(copy, "kernel32.dll", "LoadLibraryA",
-                            reinterpret_cast<void*>(refuseDbghelp));
-        ASSERT_TRUE(refusal.active());
-        EXPECT_FALSE(exported<decltype(&dbPrepareCrashServices)>(copy, "dbPrepareCrashServices")());
-        EXPECT_EQ((std::vector<std::string>{programDirectory() + "dbghelp.dll", "dbghelp.dll"}),
-                  g_refusedLoads);
-        CONTEXT context;
-        RtlCaptureContext(&context);
-        EXCEPTION_RECORD record = {};
-        EXCEPTION_POINTERS info = {&record, &context};
-        EXPECT_FALSE(
-            exported<decltype(&dbSaveMiniDump)>(copy, "dbSaveMiniDump")(dumpPath.c_str(), &info));
-        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(dumpPath.c_str()))
-            << "no file is left";
-        expectNames(exported<decltype(&dbConvertAddress)>(copy, "dbConvertAddress"), copy,
-                    "diagnostics_alone.dll");
-        expectChain(exported<decltype(&dbDoStackTrace)>(copy, "dbDoStackTrace"), 64, 0);
-    }
-    FreeLibrary(copy);
-    DeleteFileA(copyPath.c_str());
+    EXPECT_FALSE(dbConvertAddress(reinterpret_cast<LONG_PTR>(freeMemory) + 16, text, sizeof text));
+    EXPECT_FALSE(dbConvertAddress(trace, nullptr, 10));
+    // The crash tests run the library without dbghelp; it must not import it to load there.
+    ImportPatch staticImport(diagnostics, "dbghelp.dll", "MiniDumpWriteDump", nullptr);
+    EXPECT_FALSE(staticImport.active());
 }
 
 } // namespace
