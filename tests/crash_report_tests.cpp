@@ -83,11 +83,10 @@ std::string systemLines(DWORD platform, DWORD major, DWORD minor, SIZE_T memory,
     ImportPatch status(self(), "kernel32.dll", "GlobalMemoryStatus",
                        reinterpret_cast<void*>(scriptedMemory));
     std::string text = reportText(WriteSystemInfo);
-    text.erase(0, text.find("\r\n", text.find(", run by ")) + 2);
-    std::size_t processors = text.find(" processor(s), type ");
-    std::size_t line =
-        text.rfind('\n', processors) == std::string::npos ? 0 : text.rfind('\n', processors) + 1;
-    return text.erase(line, text.find("\r\n", processors) + 2 - line);
+    std::size_t system = text.find("\r\n", text.find(", run by ")) + 2;
+    std::size_t processors = text.rfind("\r\n", text.find(" processor(s), type ")) + 2;
+    return text.substr(system, processors - system) +
+           text.substr(text.find("\r\n", processors) + 2);
 }
 
 TEST(ReportSystem, NamesTheSystemAndRoundsMemoryUpToWholeMebibytes) {
