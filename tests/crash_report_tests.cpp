@@ -1,49 +1,42 @@
 // The crash report's pieces driven directly, with the system's answers scripted where the
-// machine cannot produce them (a clock, a Windows 9x version record, 4 GB of memory).
+// machine cannot produce them (a clock, a Windows 9x version record, 4 GB of memory, a
+// stack walk of 64 frames, a module file that cannot be opened).
 #include "crash/exception_report.h"
 #include "support/import_patch.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 
 namespace {
 
-// A report whose log is a real temporary file, read back as text.
-class ReportFile {
-public:
-    ReportFile() : m_report(new ExceptionReport()) {
-        char directory[MAX_PATH];
-        GetTempPathA(MAX_PATH, directory);
-        GetTempFileNameA(directory, "rep", 0, m_path);
-        m_report->reportFile = CreateFileA(m_path, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    }
-    ~ReportFile() {
-        CloseHandle(m_report->reportFile);
-        DeleteFileA(m_path);
-    }
-
-    ExceptionReport* report() { return m_report.get(); }
-
-    std::string text() {
-        std::string content(GetFileSize(m_report->reportFile, nullptr), '\0');
-        SetFilePointer(m_report->reportFile, 0, nullptr, FILE_BEGIN);
-        DWORD got = 0;
-        ReadFile(m_report->reportFile, &content[0], static_cast<DWORD>(content.size()), &got,
-                 nullptr);
-        SetFilePointer(m_report->reportFile, 0, nullptr, FILE_END);
-        return content;
-    }
-
-private:
-    std::unique_ptr<ExceptionReport> m_report;
-    char m_path[MAX_PATH];
-};
+// What write puts into the log of a report whose log is a temporary file.
+template <typename Write> std::string reportText(Write write) {
+    char directory[MAX_PATH], path[MAX_PATH];
+    GetTempPathA(MAX_PATH, directory);
+    GetTempFileNameA(directory, "rep", 0, path);
+    std::unique_ptr<ExceptionReport> report(new ExceptionReport());
+    report->reportFile = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    write(report.get());
+    std::string text(GetFileSize(report->reportFile, nullptr), '\0');
+    SetFilePointer(report->reportFile, 0, nullptr, FILE_BEGIN);
+    DWORD got = 0;
+    ReadFile(report->reportFile, &text[0], static_cast<DWORD>(text.size()), &got, nullptr);
+    CloseHandle(report->reportFile);
+    return text;
+}
 
 HMODULE self() {
     return GetModuleHandleA(nullptr);
+}
+
+std::string hex(ULONG_PTR value, int digits) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%0*llx", digits, static_cast<unsigned long long>(value));
+    return text;
 }
 
 FILETIME g_scriptedNow;
@@ -59,17 +52,10 @@ TEST(ReportTime, SecondsAreEvenInTheFileNameAndTheTimeLine) {
     ImportPatch clock(self(), "kernel32.dll", "GetSystemTimeAsFileTime",
                       reinterpret_cast<void*>(scriptedNow));
     ASSERT_TRUE(clock.active());
-
     char base[MAX_PATH];
     MakeReportBase("C:\\Games\\App\\Game.exe", base);
     EXPECT_STREQ("C:\\Games\\App\\12-3-2026_23_59_26", base);
-    char text[100];
-    FormatFileTime(g_scriptedNow, text, sizeof text);
-    EXPECT_STREQ("12/3/2026 23:59:26", text);
-
-    ReportFile file;
-    WriteSystemInfo(file.report());
-    EXPECT_EQ(0u, file.text().find("Error occurred at 12/3/2026 23:59:26.\r\n"));
+    EXPECT_EQ(0u, reportText(WriteSystemInfo).find("Error occurred at 12/3/2026 23:59:26.\r\n"));
 }
 
 OSVERSIONINFOA g_scriptedVersion;
@@ -86,225 +72,208 @@ void WINAPI scriptedMemory(MEMORYSTATUS* status) {
     *status = g_scriptedMemory;
 }
 
-// The system name line of WriteSystemInfo for a scripted version record.
-std::string systemLine(DWORD platform, DWORD major, DWORD minor, BOOL answer = TRUE) {
-    g_scriptedVersion = OSVERSIONINFOA{};
-    g_scriptedVersion.dwPlatformId = platform;
-    g_scriptedVersion.dwMajorVersion = major;
-    g_scriptedVersion.dwMinorVersion = minor;
+// WriteSystemInfo's system name and memory lines for a scripted version record and memory.
+std::string systemLines(DWORD platform, DWORD major, DWORD minor, SIZE_T memory,
+                        BOOL answer = TRUE) {
+    g_scriptedVersion = OSVERSIONINFOA{0, major, minor, 0, platform, {}};
     g_versionAnswer = answer;
+    g_scriptedMemory.dwTotalPhys = memory;
     ImportPatch version(self(), "kernel32.dll", "GetVersionExA",
                         reinterpret_cast<void*>(scriptedVersion));
-    ReportFile file;
-    WriteSystemInfo(file.report());
-    std::string text = file.text();
-    std::size_t start = text.find(", run by ");
-    start = text.find("\r\n", start) + 2;
-    return text.substr(start, text.find("\r\n", start) - start);
+    ImportPatch status(self(), "kernel32.dll", "GlobalMemoryStatus",
+                       reinterpret_cast<void*>(scriptedMemory));
+    std::string text = reportText(WriteSystemInfo);
+    std::size_t system = text.find("\r\n", text.find(", run by ")) + 2;
+    std::size_t processors = text.rfind("\r\n", text.find(" processor(s), type ")) + 2;
+    return text.substr(system, processors - system) +
+           text.substr(text.find("\r\n", processors) + 2);
 }
 
-TEST(ReportSystem, NamesTheSystemFromItsVersionRecord) {
-    EXPECT_EQ("Microsoft Windows 95.", systemLine(1, 4, 0));
-    EXPECT_EQ("Microsoft Windows 95.", systemLine(1, 3, 95));
-    EXPECT_EQ("Microsoft Windows 98.", systemLine(1, 4, 10));
-    EXPECT_EQ("Microsoft Windows 98.", systemLine(1, 5, 0));
-    EXPECT_EQ("Microsoft Windows 2000.", systemLine(2, 5, 0));
-    EXPECT_EQ("Microsoft Windows XP?.", systemLine(2, 5, 1));
-    EXPECT_EQ("Microsoft Windows XP?.", systemLine(2, 4, 0));
-    EXPECT_EQ(".", systemLine(3, 5, 0));
-    EXPECT_EQ(std::string::npos, systemLine(2, 5, 0, FALSE).find("Microsoft"))
+TEST(ReportSystem, NamesTheSystemAndRoundsMemoryUpToWholeMebibytes) {
+    const SIZE_T mib = 1048576;
+    const struct {
+        DWORD platform, major, minor;
+        SIZE_T memory;
+        const char* lines;
+    } cases[] = {
+        {1, 4, 0, mib, "Microsoft Windows 95.\r\n1"},
+        {1, 3, 95, mib + 1, "Microsoft Windows 95.\r\n2"},
+        {1, 4, 10, SIZE_T(4294967295u), "Microsoft Windows 98.\r\n4096"},
+        {1, 5, 0, mib, "Microsoft Windows 98.\r\n1"},
+        {2, 5, 0, mib, "Microsoft Windows 2000.\r\n1"},
+        {2, 5, 1, mib, "Microsoft Windows XP?.\r\n1"},
+        {2, 4, 0, mib, "Microsoft Windows XP?.\r\n1"},
+        {3, 5, 0, mib, ".\r\n1"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(std::string(c.lines) + " MBytes physical memory.\r\n",
+                  systemLines(c.platform, c.major, c.minor, c.memory));
+    EXPECT_EQ("1 MBytes physical memory.\r\n", systemLines(2, 5, 0, mib, FALSE))
         << "a failed query leaves the line out";
 }
 
-TEST(ReportSystem, MemoryIsRoundedUpToWholeMebibytes) {
-    ImportPatch memory(self(), "kernel32.dll", "GlobalMemoryStatus",
-                       reinterpret_cast<void*>(scriptedMemory));
-    ASSERT_TRUE(memory.active());
-    for (auto c : {std::make_pair(SIZE_T(4294967295u), "4096"),
-                   std::make_pair(SIZE_T(1048576), "1"), std::make_pair(SIZE_T(1048577), "2")}) {
-        g_scriptedMemory.dwTotalPhys = c.first;
-        ReportFile file;
-        WriteSystemInfo(file.report());
-        EXPECT_NE(std::string::npos,
-                  file.text().find(std::string("\r\n") + c.second + " MBytes physical memory.\r\n"))
-            << file.text();
-    }
-}
-
-TEST(ReportRegisters, Writes32BitRegistersAndUnreadableCodeBytes) {
-    Registers32 r = {0x11,     0x22,  0x33, 0x44, 0x55, 0x66, 0x77, 0x88,
-                     0x401000, 0x246, 0x1b, 0x23, 0x23, 0x23, 0x3b, 0};
-    void* noAccess = VirtualAlloc(nullptr, 4096, MEM_COMMIT, PAGE_NOACCESS);
-    ReportFile file;
-    WriteRegisters32(file.report(), r);
-    WriteCodeBytes(file.report(), static_cast<const BYTE*>(noAccess));
+TEST(ReportRegisters, Writes32BitRegistersAndCodeBytesUpToAnUnreadablePage) {
+    BYTE* pages = static_cast<BYTE*>(VirtualAlloc(nullptr, 8192, MEM_COMMIT, PAGE_READWRITE));
+    DWORD old = 0;
+    VirtualProtect(pages + 4096, 4096, PAGE_NOACCESS, &old);
+    pages[4094] = 0xc3;
+    pages[4095] = 0x0f;
     std::string unreadable;
-    for (int i = 0; i < 16; ++i)
+    for (int i = 0; i < 14; ++i)
         unreadable += "?? ";
     EXPECT_EQ("\r\nRegisters:\r\n"
               "EAX=00000011 CS=001b EIP=00401000 EFLGS=00000246\r\n"
               "EBX=00000022 SS=0023 ESP=00000088 EBP=00000077\r\n"
               "ECX=00000033 DS=0023 ESI=00000055 FS=003b\r\n"
               "EDX=00000044 ES=0023 EDI=00000066 GS=0000\r\n"
-              "Bytes at CS:EIP:\r\n" +
-                  unreadable + "\r\n\r\n",
-              file.text());
-    VirtualFree(noAccess, 0, MEM_RELEASE);
-}
-
-TEST(ReportRegisters, CodeBytesStopBeingReadableAtAPageEdge) {
-    BYTE* pages = static_cast<BYTE*>(VirtualAlloc(nullptr, 8192, MEM_COMMIT, PAGE_READWRITE));
-    DWORD old = 0;
-    VirtualProtect(pages + 4096, 4096, PAGE_NOACCESS, &old);
-    pages[4094] = 0xc3;
-    pages[4095] = 0x0f;
-    ReportFile file;
-    WriteCodeBytes(file.report(), pages + 4094);
-    std::string expected = "c3 0f ";
-    for (int i = 0; i < 14; ++i)
-        expected += "?? ";
-    EXPECT_EQ(expected + "\r\n\r\n", file.text());
+              "Bytes at CS:EIP:\r\n"
+              "c3 0f " +
+                  unreadable + "\r\n\r\n?? ?? " + unreadable + "\r\n\r\n",
+              reportText([&](ExceptionReport* report) {
+                  WriteRegisters32(report, {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88,
+                                            0x401000, 0x246, 0x1b, 0x23, 0x23, 0x23, 0x3b, 0});
+                  WriteCodeBytes(report, pages + 4094);
+                  WriteCodeBytes(report, pages + 4096);
+              }));
     VirtualFree(pages, 0, MEM_RELEASE);
 }
 
-// Dumps a synthetic stack of words 0, 1, 2, ... whose base lies count words above.
-std::string stackDump32(DWORD* words, unsigned count) {
+// The stack dump of words 0, 1, 2, ... of the given size, count words below the stack
+// base, with each line's address replaced by "@".
+template <typename Word> std::string stackDump(unsigned count) {
+    std::unique_ptr<Word[]> words(new Word[count + 1]);
     for (unsigned i = 0; i < count; ++i)
-        words[i] = i;
-    ReportFile file;
-    ULONG_PTR start = reinterpret_cast<ULONG_PTR>(words);
-    WriteStackDump32(file.report(), start, start + count * 4);
-    return file.text();
-}
-
-std::string address32(const void* address) {
-    char text[16];
-    wsprintfA(text, "%08x", static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(address)));
-    return text;
-}
-
-TEST(ReportStackDump, TwentyWordsMakeLinesOfEightEightAndFour) {
-    DWORD words[20];
-    std::string dump = stackDump32(words, 20);
-    EXPECT_EQ("Stack dump:\r\n" + address32(words) +
-                  ": 00000000 00000001 00000002 00000003 00000004 00000005 00000006 00000007\r\n" +
-                  address32(words + 8) +
-                  ": 00000008 00000009 0000000a 0000000b 0000000c 0000000d 0000000e 0000000f\r\n" +
-                  address32(words + 16) + ": 00000010 00000011 00000012 00000013\r\n\r\n\r\n",
-              dump);
-}
-
-TEST(ReportStackDump, StopsAt8192BytesAndAtTheBase) {
-    std::unique_ptr<DWORD[]> deep(new DWORD[3000]);
-    std::string dump = stackDump32(deep.get(), 3000);
-    std::size_t lines = 0;
-    for (std::size_t at = dump.find(": "); at != std::string::npos; at = dump.find(": ", at + 1))
-        ++lines;
-    EXPECT_EQ(256u, lines);
-    EXPECT_NE(std::string::npos, dump.find(" 000007ff\r\n\r\n\r\n")) << "the last of 2048 words";
-
-    ReportFile atBase;
-    WriteStackDump32(atBase.report(), 0x1000, 0x1000);
-    EXPECT_EQ("Stack dump:\r\n\r\n\r\n", atBase.text());
-}
-
-TEST(ReportStackDump, SixtyFourBitWordsKeepTheLayout) {
-    DWORD64 words[9];
-    for (unsigned i = 0; i < 9; ++i)
-        words[i] = 0x100000000ull + i;
-    ReportFile file;
-    ULONG_PTR start = reinterpret_cast<ULONG_PTR>(words);
-    WriteStackDump64(file.report(), start, start + sizeof words);
-    std::string text = file.text();
-    EXPECT_NE(std::string::npos,
-              text.find(": 0000000100000000 0000000100000001 0000000100000002 0000000100000003 "
-                        "0000000100000004 0000000100000005 0000000100000006 0000000100000007\r\n"));
-    EXPECT_NE(std::string::npos, text.find(": 0000000100000008\r\n\r\n\r\n"));
-}
-
-TEST(ReportStackDump, AnUnreadableStackIsReportedInsteadOfDumped) {
-    void* noAccess = VirtualAlloc(nullptr, 4096, MEM_COMMIT, PAGE_NOACCESS);
-    ULONG_PTR start = reinterpret_cast<ULONG_PTR>(noAccess);
-    ReportFile file;
-    WriteStackDump32(file.report(), start, start + 64);
-    EXPECT_EQ("Stack dump:\r\nException encountered during stack dump.\r\n\r\n", file.text());
-    VirtualFree(noAccess, 0, MEM_RELEASE);
-}
-
-TEST(ReportModules, PathsArePaddedTo35CharactersNeverCut) {
-    ReportFile file;
-    WriteModuleLine(file.report(), "C:\\a\\b.dll", 0x10000000, 4096, 0x3f000000, "");
-    WriteModuleLine(file.report(), "C:\\Program Files\\Some Game\\bin\\x.dll", 0x20000000, 123456,
-                    0xabcdef01, " - file date is 1/2/2003 04:05:06");
-    std::string address1 = sizeof(void*) == 8 ? "0x0000000010000000" : "0x10000000";
-    std::string address2 = sizeof(void*) == 8 ? "0x0000000020000000" : "0x20000000";
-    EXPECT_EQ("C:\\a\\b.dll" + std::string(25, ' ') + ", loaded at " + address1 +
-                  " -  4096 bytes - 3f000000\r\n"
-                  "C:\\Program Files\\Some Game\\bin\\x.dll, loaded at " +
-                  address2 + " - 123456 bytes - abcdef01 - file date is 1/2/2003 04:05:06\r\n",
-              file.text());
-}
-
-TEST(ReportModules, ListsEveryLoadedModuleOnceInAddressOrder) {
-    ReportFile file;
-    WriteModuleList(file.report());
-    std::string text = file.text();
-    char exe[MAX_PATH];
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::size_t at = text.find(std::string(exe) + " ");
-    if (at == std::string::npos)
-        at = text.find(std::string(exe) + ",");
-    EXPECT_NE(std::string::npos, at) << text;
-    EXPECT_EQ(text.rfind(exe), at) << "listed once";
-    EXPECT_NE(std::string::npos, text.find("diagnostics.dll"));
-    ULONG_PTR previous = 0;
-    for (std::size_t pos = text.find("loaded at 0x"); pos != std::string::npos;
-         pos = text.find("loaded at 0x", pos + 1)) {
-        ULONG_PTR base = std::stoull(text.substr(pos + 12, sizeof(void*) * 2), nullptr, 16);
-        EXPECT_GT(base, previous);
-        previous = base;
+        words[i] = sizeof(Word) == 8 ? 0x100000000ull + i : i;
+    ULONG_PTR start = reinterpret_cast<ULONG_PTR>(words.get());
+    std::string text = reportText([&](ExceptionReport* report) {
+        (sizeof(Word) == 8 ? WriteStackDump64 : WriteStackDump32)(report, start,
+                                                                  start + count * sizeof(Word));
+    });
+    const ULONG_PTR mask = sizeof(Word) == 8 ? ~ULONG_PTR(0) : 0xffffffff;
+    for (ULONG_PTR line = start;; line += 8 * sizeof(Word)) {
+        std::string address = hex(line & mask, 2 * sizeof(Word)) + ": ";
+        std::size_t at = text.find(address);
+        if (at == std::string::npos)
+            return text;
+        text.replace(at, address.size(), "@");
     }
 }
 
-TEST(ReportText, SplitsPathsIntoTheirFourParts) {
-    char drive[4], directory[256], base[256], extension[256];
-    SplitPath("C:\\Games\\App\\Game.exe", drive, directory, base, extension);
-    EXPECT_STREQ("C:", drive);
-    EXPECT_STREQ("\\Games\\App\\", directory);
-    EXPECT_STREQ("Game", base);
-    EXPECT_STREQ(".exe", extension);
-    SplitPath("archive.tar.gz", drive, directory, base, extension);
-    EXPECT_STREQ("", drive);
-    EXPECT_STREQ("", directory);
-    EXPECT_STREQ("archive.tar", base);
-    EXPECT_STREQ(".gz", extension);
-    SplitPath("D:readme", drive, directory, base, extension);
-    EXPECT_STREQ("D:", drive);
-    EXPECT_STREQ("", directory);
-    EXPECT_STREQ("readme", base);
-    EXPECT_STREQ("", extension);
+TEST(ReportStackDump, EightWordsALineUpTo8192BytesOrTheBase) {
+    EXPECT_EQ("Stack dump:\r\n@00000000 00000001 00000002 00000003 00000004 00000005 00000006 "
+              "00000007\r\n@00000008 00000009 0000000a 0000000b 0000000c 0000000d 0000000e "
+              "0000000f\r\n@00000010 00000011 00000012 00000013\r\n\r\n\r\n",
+              stackDump<DWORD>(20));
+    std::string deep = stackDump<DWORD>(2048);
+    EXPECT_EQ(deep, stackDump<DWORD>(3000)) << "2048 words at most";
+    EXPECT_EQ(" 000007ff\r\n\r\n\r\n", deep.substr(deep.size() - 15));
+    EXPECT_EQ("Stack dump:\r\n\r\n\r\n", stackDump<DWORD>(0));
+    EXPECT_EQ("Stack dump:\r\n@0000000100000000 0000000100000001 0000000100000002 "
+              "0000000100000003 0000000100000004 0000000100000005 0000000100000006 "
+              "0000000100000007\r\n@0000000100000008\r\n\r\n\r\n",
+              stackDump<DWORD64>(9));
+    ULONG_PTR noAccess =
+        reinterpret_cast<ULONG_PTR>(VirtualAlloc(nullptr, 4096, MEM_COMMIT, PAGE_NOACCESS));
+    EXPECT_EQ("Stack dump:\r\nException encountered during stack dump.\r\n\r\n",
+              reportText([&](ExceptionReport* report) {
+                  WriteStackDump32(report, noAccess, noAccess + 64);
+              }));
+    VirtualFree(reinterpret_cast<void*>(noAccess), 0, MEM_RELEASE);
 }
 
-TEST(ReportText, NamesExceptionsAndModules) {
+// A walk of g_frames addresses followed by a 0 and more, whose naming faults at g_faultAt.
+int g_frames, g_faultAt, g_named, g_capacity, g_skip;
+bool scriptedWalk(LONG_PTR* addresses, int capacity, int skip, EXCEPTION_POINTERS*) {
+    g_capacity = capacity;
+    g_skip = skip;
+    for (int i = 0; i < capacity; ++i)
+        addresses[i] = i == g_frames ? 0 : 0x1000 + i;
+    return true;
+}
+bool scriptedName(LONG_PTR address, char* buffer, unsigned size) {
+    if (g_named++ == g_faultAt)
+        *static_cast<volatile int*>(nullptr) = 0;
+    std::snprintf(buffer, size, "frame %d", static_cast<int>(address - 0x1000));
+    return true;
+}
+
+TEST(ReportCallStack, OneLinePerFrameUpToTheFirstZeroOr64) {
+    ImportPatch walk(self(), "diagnostics.dll", "dbDoStackTrace",
+                     reinterpret_cast<void*>(scriptedWalk));
+    ImportPatch names(self(), "diagnostics.dll", "dbConvertAddress",
+                      reinterpret_cast<void*>(scriptedName));
+    ASSERT_TRUE(walk.active() && names.active());
+    const struct {
+        int frames, faultAt, lines;
+        const char* end;
+    } cases[] = {{0, -1, 0, ""},
+                 {3, -1, 3, ""},
+                 {64, -1, 64, ""},
+                 {5, 2, 2, "Exception encountered during stack trace.\r\n"}};
+    for (const auto& c : cases) {
+        g_frames = c.frames;
+        g_faultAt = c.faultAt;
+        g_named = 0;
+        std::string expected = "Call Stack:\r\n";
+        for (int i = 0; i < c.lines; ++i)
+            expected += "frame " + std::to_string(i) + "\r\n";
+        EXCEPTION_POINTERS info = {};
+        EXPECT_EQ(expected + c.end + "\r\n",
+                  reportText([&](ExceptionReport* report) { WriteCallStack(report, &info); }))
+            << c.frames << " frames";
+        EXPECT_EQ(64, g_capacity);
+        EXPECT_EQ(0, g_skip);
+    }
+}
+
+HANDLE WINAPI refuseFile(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+}
+
+TEST(ReportModules, ALineHoldsPathBaseFileSizeStampAndFileDate) {
+    const std::string wide = sizeof(void*) == 8 ? "00000000" : "";
+    EXPECT_EQ("C:\\a\\b.dll" + std::string(25, ' ') + ", loaded at 0x" + wide +
+                  "10000000 -  4096 bytes - 3f000000\r\nC:\\Program Files\\Some Game\\bin\\x.dll, "
+                  "loaded at 0x" +
+                  wide + "20000000 - 123456 bytes - abcdef01 - file date is 1/2/2003 04:05:06\r\n",
+              reportText([](ExceptionReport* report) {
+                  WriteModuleLine(report, "C:\\a\\b.dll", 0x10000000, 4096, 0x3f000000, "");
+                  WriteModuleLine(report, "C:\\Program Files\\Some Game\\bin\\x.dll", 0x20000000,
+                                  123456, 0xabcdef01, " - file date is 1/2/2003 04:05:06");
+              }));
+    // A module whose file cannot be opened: size 0 and no file date.
+    HMODULE module = GetModuleHandleA("diagnostics.dll");
+    char path[MAX_PATH], start[MAX_PATH + 64];
+    GetModuleFileNameA(module, path, MAX_PATH);
+    std::snprintf(start, sizeof start, "%-35s, loaded at 0x%s -     0 bytes - ", path,
+                  hex(reinterpret_cast<ULONG_PTR>(module), 2 * sizeof(void*)).c_str());
+    std::string line = reportText([&](ExceptionReport* report) {
+        ImportPatch refusal(self(), "kernel32.dll", "CreateFileA",
+                            reinterpret_cast<void*>(refuseFile));
+        EXPECT_TRUE(refusal.active());
+        WriteModuleInfo(report, module);
+    });
+    EXPECT_EQ(std::string(start) + line.substr(line.size() - 10), line);
+}
+
+TEST(ReportText, SplitsPathsAndNamesExceptions) {
+    const char* const cases[][5] = {
+        {"C:\\Games\\App\\Game.exe", "C:", "\\Games\\App\\", "Game", ".exe"},
+        {"archive.tar.gz", "", "", "archive.tar", ".gz"},
+        {"D:readme", "D:", "", "readme", ""}};
+    for (const auto& c : cases) {
+        char parts[4][256];
+        SplitPath(c[0], parts[0], parts[1], parts[2], parts[3]);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_STREQ(c[i + 1], parts[i]) << c[0] << " part " << i;
+    }
     EXPECT_STREQ("a Stack Overflow", GetExceptionName(0xC00000FD));
     EXPECT_STREQ("a Microsoft C++ Exception", GetExceptionName(0xE06D7363));
-    EXPECT_STREQ("Unknown exception type", GetExceptionName(0x12345678));
-
     char name[MAX_PATH];
-    GetModuleNameOfAddress(reinterpret_cast<const void*>(&MakeReportBase), name);
-    char exe[MAX_PATH], drive[4], directory[256], base[256], extension[256];
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    SplitPath(exe, drive, directory, base, extension);
-    EXPECT_EQ(std::string(base) + extension, name);
-
-    void* freeMemory = VirtualAlloc(nullptr, 4096, MEM_RESERVE, PAGE_NOACCESS);
-    VirtualFree(freeMemory, 0, MEM_RELEASE);
-    GetModuleNameOfAddress(freeMemory, name);
-    EXPECT_EQ(std::string(base) + extension, name) << "free memory answers with the executable";
-
     std::unique_ptr<int> heap(new int(1));
     GetModuleNameOfAddress(heap.get(), name);
-    EXPECT_STREQ("Unknown", name);
+    EXPECT_STREQ("Unknown", name) << "heap memory lies in no module";
 }
 
 std::string g_debugOutput;
@@ -324,9 +293,7 @@ TEST(RecordExceptionInfo, SaysSoWhenTheLogCannotBeCreated) {
     ASSERT_TRUE(output.active() && program.active());
     CONTEXT context = {};
     EXCEPTION_RECORD record = {};
-    record.ExceptionCode = EXCEPTION_ACCESS_VIOLATION;
     EXCEPTION_POINTERS info = {&record, &context};
-    g_debugOutput.clear();
     EXPECT_EQ(0, RecordExceptionInfo(&info));
     EXPECT_EQ("RecordExceptionInfo: error creating exception report", g_debugOutput);
 }

@@ -1,6 +1,7 @@
-// Real crashes in child processes: exit code, the error log's sections in order, and a
-// minidump that holds the crash's exception.
+// Real crashes in child processes: exit code, the error log's sections, and a minidump that
+// holds the crash's exception.
 #include "support/child_process.h"
+#include "support/crash_report.h"
 
 #include <windows.h>
 
@@ -14,14 +15,9 @@
 
 namespace {
 
-const char* const childFiles[] = {"crash_child.exe", "platform.dll", "diagnostics.dll",
-                                  "memory.dll", "stringtable.dll"};
-
 struct CrashRun {
     ChildResult child;
-    std::string log;
-    std::string logName;
-    std::string dumpPath;
+    std::string directory, log, logName, dumpPath;
     std::size_t logCount = 0;
 };
 
@@ -37,248 +33,239 @@ std::vector<std::string> filesEndingWith(const std::string& directory, const std
     std::vector<std::string> names;
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((directory + "*" + suffix).c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
         names.push_back(found.cFileName);
-    while (FindNextFileA(search, &found));
     FindClose(search);
     return names;
 }
 
-// Copies the child and its DLLs into a directory of its own, so each run's report files
-// stand alone, then runs it there.
+// Runs the child and its DLLs from a directory of their own, so each run's report stands alone.
 CrashRun runCrash(const std::string& arguments, const std::string& directoryName = "run") {
     std::string directory = programDirectory() + "crash-runs\\" + directoryName + "\\";
     CreateDirectoryA((programDirectory() + "crash-runs").c_str(), nullptr);
     CreateDirectoryA(directory.c_str(), nullptr);
     for (const std::string& old : filesEndingWith(directory, ""))
         DeleteFileA((directory + old).c_str());
-    for (const char* file : childFiles)
+    for (const char* file :
+         {"crash_child.exe", "platform.dll", "diagnostics.dll", "memory.dll", "stringtable.dll"})
         CopyFileA((programDirectory() + file).c_str(), (directory + file).c_str(), FALSE);
-
     CrashRun run;
+    run.directory = directory;
     run.child = runChild("\"" + directory + "crash_child.exe\" " + arguments);
     std::vector<std::string> logs = filesEndingWith(directory, "_ErrorLog.txt");
     run.logCount = logs.size();
-    if (!logs.empty()) {
-        run.logName = logs.front();
-        run.log = readFile(directory + run.logName);
-    }
+    if (!logs.empty())
+        run.log = readFile(directory + (run.logName = logs.front()));
     std::vector<std::string> dumps = filesEndingWith(directory, "_MiniDump.dmp");
     if (!dumps.empty())
         run.dumpPath = directory + dumps.front();
     return run;
 }
 
-// Each expected piece must appear, after the one before it.
-void expectInOrder(const std::string& text, const std::vector<std::string>& pieces) {
-    std::size_t position = 0;
-    for (const std::string& piece : pieces) {
-        std::size_t found = text.find(piece, position);
-        ASSERT_NE(std::string::npos, found) << "missing or out of order: " << piece << "\n" << text;
-        position = found + piece.size();
-    }
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(text.substr(at, end - at));
+    return lines;
 }
 
 // What differs between the builds: register names and address widths.
 const bool wide = sizeof(void*) == 8;
-const std::string firstRegister = wide ? "RAX=" : "EAX=";
-const std::string codeBytesTitle = wide ? "Bytes at CS:RIP:\r\n" : "Bytes at CS:EIP:\r\n";
 
-// An address as the report writes it: 8 hex digits on i686, 16 on x86_64.
-std::string reportAddress(ULONG_PTR value) {
-    char text[17];
-    std::snprintf(text, sizeof text, "%0*llx", wide ? 16 : 8,
-                  static_cast<unsigned long long>(value));
-    return text;
-}
-
-std::string accessLine(const char* verb, ULONG_PTR address) {
-    return std::string(verb) + " location " + reportAddress(address) +
-           " caused an access violation.\r\n";
-}
-
-bool dumpSaved(const CrashRun& run) {
-    return run.log.find("\r\nMiniDump failed to save.\r\n") == std::string::npos;
-}
-
-// With dumpMayFail, "MiniDump failed to save." may stand where the dump's name would.
-void expectCompleteReport(const CrashRun& run, const std::string& exceptionName,
-                          bool dumpMayFail = false) {
-    bool saved = !dumpMayFail || dumpSaved(run);
-    expectInOrder(run.log,
-                  {"crash_child.exe caused " + exceptionName + " in module ", "Error occurred at ",
-                   "crash_child.exe, run by ", "processor(s), type ", "MBytes physical memory.\r\n",
-                   saved ? "\r\nMiniDump saved to file '" : "\r\nMiniDump failed to save.",
-                   saved ? "_MiniDump.dmp'\r\n" : "\r\n", "\r\nRegisters:\r\n" + firstRegister,
-                   codeBytesTitle, "\r\n\r\nCall Stack:\r\n", "\r\nStack dump:\r\n",
-                   "\r\n\r\n\r\nModule list: names, addresses, sizes, time stamps and file "
-                   "times:\r\n",
-                   "crash_child.exe", "platform.dll"});
-    std::size_t dump = run.log.find("\r\nStack dump:\r\n");
-    ASSERT_NE(std::string::npos, dump);
-    std::string firstDumpLine =
-        run.log.substr(dump + 15, run.log.find("\r\n", dump + 15) - dump - 15);
-    EXPECT_EQ(std::string::npos, firstDumpLine.find_first_not_of("0123456789abcdef: "))
-        << "the faulting thread's stack is dumped:\n"
-        << run.log;
-    EXPECT_GT(firstDumpLine.size(), 2 * sizeof(void*) + 2) << run.log;
-}
-
-// The dump's signature and the code in its exception stream.
-void expectMinidumpWithException(const std::string& path, DWORD code) {
-    ASSERT_FALSE(path.empty()) << "no minidump";
+// The code in the dump's exception stream, or 0 without a valid dump or such a stream.
+DWORD minidumpExceptionCode(const std::string& path) {
     std::string dump = readFile(path);
-    ASSERT_GE(dump.size(), sizeof(MINIDUMP_HEADER));
-    const MINIDUMP_HEADER* header = reinterpret_cast<const MINIDUMP_HEADER*>(dump.data());
-    EXPECT_EQ(0x504D444Du, header->Signature) << "\"MDMP\"";
-    bool foundException = false;
+    auto header = reinterpret_cast<const MINIDUMP_HEADER*>(dump.data());
+    if (dump.size() < sizeof *header || header->Signature != 0x504D444D) // "MDMP"
+        return 0;
     for (ULONG32 i = 0; i < header->NumberOfStreams; ++i) {
-        std::size_t at = header->StreamDirectoryRva + i * sizeof(MINIDUMP_DIRECTORY);
-        ASSERT_LE(at + sizeof(MINIDUMP_DIRECTORY), dump.size());
-        const MINIDUMP_DIRECTORY* entry = reinterpret_cast<const MINIDUMP_DIRECTORY*>(&dump[at]);
-        if (entry->StreamType != ExceptionStream)
-            continue;
-        ASSERT_LE(entry->Location.Rva + sizeof(MINIDUMP_EXCEPTION_STREAM), dump.size());
-        const MINIDUMP_EXCEPTION_STREAM* stream =
-            reinterpret_cast<const MINIDUMP_EXCEPTION_STREAM*>(&dump[entry->Location.Rva]);
-        EXPECT_EQ(code, stream->ExceptionRecord.ExceptionCode);
-        foundException = true;
+        auto entry = reinterpret_cast<const MINIDUMP_DIRECTORY*>(
+            &dump[header->StreamDirectoryRva + i * sizeof(MINIDUMP_DIRECTORY)]);
+        if (entry->StreamType == ExceptionStream)
+            return reinterpret_cast<const MINIDUMP_EXCEPTION_STREAM*>(&dump[entry->Location.Rva])
+                ->ExceptionRecord.ExceptionCode;
     }
-    EXPECT_TRUE(foundException) << "no exception stream";
+    return 0;
+}
+
+// The report of a crash with the first callback run before it and the second after that.
+// Whether the minidump is saved: always, unless the process is too damaged for dbghelp to be
+// relied on, or never, without dbghelp.
+enum Dump { saved, mayFail, fails };
+
+void expectReport(const CrashRun& run, const std::string& exceptionName, Dump dump = saved) {
+    EXPECT_EQ(1u, run.child.exitCode) << run.child.output;
+    EXPECT_EQ(1u, run.logCount);
+    ReportSections report = splitReport(run.log);
+    ASSERT_TRUE(report.complete) << run.log;
+    EXPECT_EQ(0u, report.header.find("crash_child.exe caused " + exceptionName + " in module "))
+        << report.header;
+    EXPECT_EQ(0u, report.system.find("Error occurred at ")) << report.system;
+    EXPECT_NE(std::string::npos, report.system.find("\r\ncrash_child.exe, run by "));
+    // The dump lies beside the log, under the same time stamp.
+    bool written = dump == saved || (dump == mayFail && report.minidump != "failed to save.");
+    std::string dumpPath = run.directory + run.logName.substr(0, run.logName.size() - 13);
+    EXPECT_EQ(written         ? dumpPath + "_MiniDump.dmp"
+              : dump == fails ? ""
+                              : run.dumpPath,
+              run.dumpPath);
+    EXPECT_EQ(written ? "saved to file '" + run.dumpPath + "'" : "failed to save.",
+              report.minidump);
+    EXPECT_EQ(0u, report.registers.find(wide ? "RAX=" : "EAX=")) << report.registers;
+    EXPECT_NE(std::string::npos, report.registers.find(wide ? "\r\nBytes at CS:RIP:\r\n"
+                                                            : "\r\nBytes at CS:EIP:\r\n"));
+    std::vector<std::string> stack = linesOf(report.stackDump);
+    ASSERT_FALSE(stack.empty()) << "the faulting thread's stack is dumped";
+    EXPECT_EQ(std::string::npos, stack[0].find_first_not_of("0123456789abcdef: ")) << stack[0];
+    EXPECT_GT(stack[0].size(), 2 * sizeof(void*) + 2);
+    // Each allocation once, in ascending order, the executable's with its file's date.
+    std::vector<std::string> modules = linesOf(report.modules);
+    ULONG_PTR previous = 0;
+    for (const std::string& line : modules) {
+        std::size_t at = line.find(", loaded at 0x");
+        ASSERT_NE(std::string::npos, at) << line;
+        ULONG_PTR base = std::stoull(line.substr(at + 14, 2 * sizeof(void*)), nullptr, 16);
+        EXPECT_GT(base, previous) << line;
+        previous = base;
+    }
+    EXPECT_NE(std::string::npos, report.modules.find(run.directory + "crash_child.exe"));
+    EXPECT_NE(std::string::npos, report.modules.find(" - file date is ")) << report.modules;
+    EXPECT_NE(std::string::npos, report.modules.find("platform.dll"));
 }
 
 struct CrashCase {
-    const char* mode;
+    const char* arguments;
     DWORD code;
     const char* name;
     const char* accessVerb; // "Write to" or "Read from"; null where no access violation
-    ULONG_PTR accessAddress;
-    // The call stack's lines, in order, as "|"-separated beginnings; the first follows the
-    // section's title unless it is empty.
+    unsigned accessAddress;
+    // The call stack's lines, in order, as "|"-separated beginnings; the first stands first
+    // unless it is empty.
     const char* stack;
-    bool dumpMayFail; // the process is too damaged for dbghelp to be relied on
+    Dump dump;
 };
+
+class CrashMatrix : public ::testing::TestWithParam<CrashCase> {};
+
+TEST_P(CrashMatrix, CallbacksFirstThenTheReportAndExitCodeOne) {
+    const CrashCase& c = GetParam();
+    CrashRun run = runCrash(c.arguments);
+    ASSERT_TRUE(run.child.finished);
+    const std::string& output = run.child.output;
+    std::size_t callbacks = output.find("first callback ran, no report yet\nsecond callback ran\n");
+    EXPECT_NE(std::string::npos, callbacks) << output;
+    EXPECT_EQ(callbacks, output.rfind("first callback ran")) << "one report";
+    EXPECT_EQ(std::string::npos, output.find("unexpected")) << output;
+    expectReport(run, c.name, c.dump);
+    EXPECT_EQ(c.dump == fails,
+              output.find("dbghelp refused: " + run.directory +
+                          "dbghelp.dll\ndbghelp refused: dbghelp.dll\n") != std::string::npos)
+        << "without dbghelp the library looks beside the program, then in the system";
+    ReportSections report = splitReport(run.log);
+    char address[17];
+    std::snprintf(address, sizeof address, "%0*x", wide ? 16 : 8, c.accessAddress);
+    EXPECT_EQ(c.accessVerb ? std::string(c.accessVerb) + " location " + address +
+                                 " caused an access violation.\r\n"
+                           : "",
+              report.accessViolation);
+    EXPECT_TRUE(!c.accessVerb ||
+                report.header.find(" in module crash_child.exe at ") != std::string::npos)
+        << report.header;
+    std::string stack = "\r\n" + report.callStack;
+    std::stringstream pieces(c.stack);
+    std::size_t at = 0;
+    for (std::string piece; std::getline(pieces, piece, '|'); at += 2 + piece.size()) {
+        bool first = at == 0;
+        at = stack.find("\r\n" + piece, at);
+        ASSERT_NE(std::string::npos, at) << "missing or out of order: " << piece << stack;
+        EXPECT_TRUE(!first || at == 0) << "not first: " << piece << stack;
+    }
+    if (report.minidump != "failed to save.") {
+        EXPECT_EQ(c.code, minidumpExceptionCode(run.dumpPath));
+    }
+}
+
+const DWORD cxxCode = 0x20474343;
+// An abort is how the i686 runtime ends an uncaught C++ exception, so it shares its code there.
+const DWORD abortCode = wide ? 0x40000015 : cxxCode;
+const DWORD av = EXCEPTION_ACCESS_VIOLATION;
+const char* const avName = "an Access Violation";
+const char* const cxxName = "Unknown exception type";
 
 // The functions the child exports, so that the report names them where they really lie.
 #define WRITER "crash_child.exe!crashByWriting+0x"
 #define THROWER "crash_child.exe!throwFromGame+0x"
 #define ENTRY "platform.dll!_ZN4Plat3App11PlatWinMain"
 
-std::vector<std::string> stackLines(const char* stack) {
-    std::vector<std::string> lines;
-    std::stringstream pieces(stack);
-    std::string piece;
-    while (std::getline(pieces, piece, '|'))
-        lines.push_back(lines.empty() ? "\r\nCall Stack:\r\n" + piece : "\r\n" + piece);
-    return lines;
-}
-
-class CrashMatrix : public ::testing::TestWithParam<CrashCase> {};
-
-TEST_P(CrashMatrix, ReportsAndEndsWithExitCodeOne) {
-    const CrashCase& c = GetParam();
-    CrashRun run = runCrash(c.mode);
-    ASSERT_TRUE(run.child.finished);
-    EXPECT_EQ(1u, run.child.exitCode) << run.child.output;
-    const std::string& output = run.child.output;
-    std::size_t first = output.find("first callback ran");
-    EXPECT_NE(std::string::npos, first) << output;
-    EXPECT_EQ(std::string::npos, output.find("first callback ran", first + 1)) << "one report";
-    EXPECT_NE(std::string::npos, output.find("second callback ran"));
-    EXPECT_EQ(std::string::npos, output.find("run returned"));
-    EXPECT_EQ(std::string::npos, output.find("caught outside the library"));
-    EXPECT_EQ(1u, run.logCount);
-    expectCompleteReport(run, c.name, c.dumpMayFail);
-    if (c.accessVerb)
-        expectInOrder(run.log, {"MBytes physical memory.\r\n" +
-                                accessLine(c.accessVerb, c.accessAddress) + "\r\nMiniDump"});
-    else
-        EXPECT_EQ(std::string::npos, run.log.find("caused an access violation")) << run.log;
-    expectInOrder(run.log, stackLines(c.stack));
-    if (!c.dumpMayFail || dumpSaved(run))
-        expectMinidumpWithException(run.dumpPath, c.code);
-}
-
-const DWORD cxxCode = 0x20474343;
-// An abort is how the i686 runtime ends an uncaught C++ exception, so it shares its code there.
-const DWORD abortCode = wide ? 0x40000015 : cxxCode;
-
-const DWORD av = EXCEPTION_ACCESS_VIOLATION;
-const char* const avName = "an Access Violation";
-const char* const cxxName = "Unknown exception type";
-
 INSTANTIATE_TEST_SUITE_P(
     EveryKind, CrashMatrix,
     ::testing::Values(
-        CrashCase{"read", av, avName, "Read from", 16, "", false},
+        CrashCase{"read", av, avName, "Read from", 16, "", saved},
         CrashCase{"write", av, avName, "Write to", 16,
-                  WRITER "|crash_child.exe+0x|platform.dll+0x|" ENTRY "|crash_child.exe+0x", false},
-        CrashCase{"null-call", av, avName, "Write to", 0, "crash_child.exe+0x|" ENTRY, false},
+                  WRITER "|crash_child.exe+0x|platform.dll+0x|" ENTRY "|crash_child.exe+0x", saved},
+        CrashCase{"null-call", av, avName, "Write to", 0, "crash_child.exe+0x|" ENTRY, saved},
         CrashCase{"illegal", EXCEPTION_ILLEGAL_INSTRUCTION, "an Illegal Instruction", nullptr, 0,
-                  "", false},
+                  "", saved},
         CrashCase{"divide", EXCEPTION_INT_DIVIDE_BY_ZERO, "an Integer Divide by Zero", nullptr, 0,
-                  "", false},
-        CrashCase{"overflow", EXCEPTION_STACK_OVERFLOW, "a Stack Overflow", nullptr, 0, "", false},
-        CrashCase{"cxx", cxxCode, cxxName, nullptr, 0, "|" THROWER "|" ENTRY, false},
+                  "", saved},
+        CrashCase{"overflow", EXCEPTION_STACK_OVERFLOW, "a Stack Overflow", nullptr, 0, "", saved},
+        CrashCase{"cxx", cxxCode, cxxName, nullptr, 0, "|" THROWER "|" ENTRY, saved},
         CrashCase{"keycallback", cxxCode, cxxName, nullptr, 0,
-                  "|" THROWER "|platform.dll+0x|" ENTRY, false},
-        CrashCase{"abort", abortCode, cxxName, nullptr, 0, "|" ENTRY, false},
-        CrashCase{"wndproc", av, avName, "Write to", 16, "crash_child.exe+0x|" ENTRY, false},
-        CrashCase{"thread", av, avName, "Write to", 16, WRITER "|crash_child.exe+0x", false},
-        CrashCase{"twothreads", av, avName, "Write to", 16, WRITER "|crash_child.exe+0x", false},
-        CrashCase{"heap", av, avName, "Write to", 16, WRITER "|crash_child.exe+0x|" ENTRY, true}),
+                  "|" THROWER "|platform.dll+0x|" ENTRY, saved},
+        CrashCase{"abort", abortCode, cxxName, nullptr, 0, "|" ENTRY, saved},
+        CrashCase{"wndproc", av, avName, "Write to", 16, "crash_child.exe+0x|" ENTRY, saved},
+        CrashCase{"thread", av, avName, "Write to", 16, WRITER "|crash_child.exe+0x", saved},
+        CrashCase{"twothreads", av, avName, "Write to", 16, WRITER "|crash_child.exe+0x", saved},
+        CrashCase{"write without-dbghelp", av, avName, "Write to", 16,
+                  WRITER "|crash_child.exe+0x|platform.dll+0x|" ENTRY, fails},
+        CrashCase{"heap", av, avName, "Write to", 16, WRITER "|crash_child.exe+0x|" ENTRY,
+                  mayFail}),
     [](const ::testing::TestParamInfo<CrashCase>& info) {
-        std::string name = info.param.mode;
+        std::string name = info.param.arguments;
         for (char& c : name)
-            if (c == '-')
-                c = '_';
+            c = c == '-' || c == ' ' ? '_' : c;
         return name;
     });
 
-TEST(CrashCallbacks, AFaultingCallbackEndsTheWalkButNotTheReport) {
-    CrashRun run = runCrash("callback");
-    EXPECT_EQ(1u, run.child.exitCode);
-    EXPECT_NE(std::string::npos, run.child.output.find("first callback ran"));
-    EXPECT_EQ(std::string::npos, run.child.output.find("second callback ran"));
-    expectCompleteReport(run, "an Access Violation");
+TEST(CrashCallbacks, AFaultEndsTheWalkAndAnEmptyListLeadsStraightToTheReport) {
+    CrashRun faulting = runCrash("callback", "callback");
+    EXPECT_NE(std::string::npos, faulting.child.output.find("first callback ran, no report yet\n"));
+    EXPECT_EQ(std::string::npos, faulting.child.output.find("second"));
+    expectReport(faulting, "an Access Violation");
+    CrashRun none = runCrash("read without-callbacks", "without-callbacks");
+    EXPECT_EQ(std::string::npos, none.child.output.find("callback"));
+    expectReport(none, "an Access Violation");
 }
 
-TEST(CrashGuard, NotrapAnywhereInTheCommandLineLeavesTheCrashAlone) {
-    for (const char* directory : {"arguments", "with-notrap-inside"}) {
-        std::string arguments = std::string("read") + (directory[0] == 'a' ? " -notrap" : "");
-        CrashRun run = runCrash(arguments, directory);
+TEST(CrashGuard, StandsAsideForNotrapAnywhereAndForADebugger) {
+    const struct {
+        const char* arguments;
+        const char* directory; // the path the child runs from holds it too
+        bool reported;
+    } cases[] = {{"read -notrap", "arguments", false},
+                 {"read", "with-notrap-inside", false},
+                 {"read NOTRAP", "capitals", true},
+                 {"read debugger", "debugger", false}};
+    for (const auto& c : cases) {
+        CrashRun run = runCrash(c.arguments, c.directory);
         ASSERT_TRUE(run.child.finished);
-        EXPECT_NE(1u, run.child.exitCode) << directory;
-        EXPECT_EQ(std::string::npos, run.child.output.find("callback ran")) << directory;
-        EXPECT_TRUE(run.log.empty()) << directory;
-        EXPECT_TRUE(run.dumpPath.empty()) << directory;
+        EXPECT_EQ(c.reported, run.child.exitCode == 1) << c.directory;
+        EXPECT_EQ(c.reported, run.child.output.find("callback ran") != std::string::npos);
+        EXPECT_EQ(c.reported, !run.log.empty()) << c.directory;
+        EXPECT_EQ(c.reported, !run.dumpPath.empty()) << c.directory;
     }
-    CrashRun capitals = runCrash("read NOTRAP", "capitals");
-    EXPECT_EQ(1u, capitals.child.exitCode);
-    EXPECT_FALSE(capitals.log.empty()) << "the switch is case-sensitive";
 }
 
-TEST(CrashGuard, ADebuggerGetsTheCrashUntouched) {
-    CrashRun run = runCrash("read debugger", "debugger");
-    ASSERT_TRUE(run.child.finished);
-    EXPECT_NE(1u, run.child.exitCode);
-    EXPECT_EQ(std::string::npos, run.child.output.find("callback ran"));
-    EXPECT_TRUE(run.log.empty());
-}
-
-TEST(PlatWinMainRun, ReturnsZeroAndKeepsTheServices) {
-    CrashRun run = runCrash("none", "no-crash");
-    EXPECT_EQ(0u, run.child.exitCode);
-    expectInOrder(run.child.output, {"no instance before\n", "instance set\n", "run returned\n",
-                                     "PlatWinMain returned 0, filter installs 0, services "
-                                     "reachable\n"});
-    EXPECT_TRUE(run.log.empty());
-
-    CrashRun debugged = runCrash("none debugger", "no-crash-debugger");
-    EXPECT_NE(std::string::npos,
-              debugged.child.output.find("PlatWinMain returned 0, filter installs 0"));
+TEST(PlatWinMainRun, ReturnsZeroWithTheFilterInstalledUnlessADebuggerIsAttached) {
+    for (const auto& c : {std::make_pair("none", 1), std::make_pair("none -notrap", 1),
+                          std::make_pair("none debugger", 0)}) {
+        CrashRun run = runCrash(c.first, "no-crash");
+        EXPECT_EQ(0u, run.child.exitCode);
+        EXPECT_EQ("PlatWinMain returned 0, filter installs " + std::to_string(c.second) + "\n",
+                  run.child.output)
+            << c.first;
+        EXPECT_TRUE(run.log.empty());
+    }
 }
 
 } // namespace

@@ -8,11 +8,11 @@
 
 namespace {
 
-std::vector<UINT> g_dispatched;
+std::vector<WPARAM> g_dispatched; // WM_APP messages by number, and the characters of WM_CHAR
 
 LRESULT CALLBACK recordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message >= WM_APP)
-        g_dispatched.push_back(message);
+    if (message >= WM_APP || message == WM_CHAR)
+        g_dispatched.push_back(message == WM_CHAR ? wParam : message - WM_APP);
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
@@ -27,39 +27,29 @@ protected:
         m_window = CreateWindowExA(0, "PumpTestWindow", "pump", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
                                    nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(nullptr, m_window);
-        drainQueue();
-        g_dispatched.clear();
-    }
-    void TearDown() override {
-        DestroyWindow(m_window);
-        drainQueue();
-    }
-
-    static void drainQueue() {
         MSG message;
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageA(&message);
+        g_dispatched.clear();
     }
+    void TearDown() override { DestroyWindow(m_window); }
 
     HWND m_window = nullptr;
 };
 
-TEST_F(PumpTest, AnEmptyQueueReturnsTrueAtOnce) {
+TEST_F(PumpTest, DispatchesAndTranslatesEverythingQueuedWithoutWaiting) {
     auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(MainInterface::i()->pumpMessages());
-    auto elapsed = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(elapsed, std::chrono::milliseconds(200));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
     EXPECT_TRUE(g_dispatched.empty());
-}
 
-TEST_F(PumpTest, DispatchesEverythingQueuedInOrder) {
     PostMessageA(m_window, WM_APP + 1, 0, 0);
+    PostMessageA(m_window, WM_KEYDOWN, 'A', 1 | MapVirtualKeyA('A', MAPVK_VK_TO_VSC) << 16);
     PostMessageA(m_window, WM_APP + 2, 0, 0);
-    SendMessageA(m_window, WM_APP + 3, 0, 0);
     EXPECT_TRUE(MainInterface::i()->pumpMessages());
-    EXPECT_EQ((std::vector<UINT>{WM_APP + 3, WM_APP + 1, WM_APP + 2}), g_dispatched);
+    EXPECT_EQ((std::vector<WPARAM>{1, 2, 'a'}), g_dispatched) << "the key's character comes too";
     MSG left;
-    EXPECT_FALSE(PeekMessageA(&left, nullptr, WM_APP, WM_APP + 10, PM_NOREMOVE));
+    EXPECT_FALSE(PeekMessageA(&left, m_window, 0, 0, PM_NOREMOVE));
 }
 
 TEST_F(PumpTest, StopsAtQuitAndLeavesTheRestQueued) {
@@ -67,9 +57,9 @@ TEST_F(PumpTest, StopsAtQuitAndLeavesTheRestQueued) {
     PostThreadMessageA(GetCurrentThreadId(), WM_QUIT, 3, 0);
     PostMessageA(m_window, WM_APP + 2, 0, 0);
     EXPECT_FALSE(MainInterface::i()->pumpMessages());
-    EXPECT_EQ(std::vector<UINT>{WM_APP + 1}, g_dispatched);
+    EXPECT_EQ(std::vector<WPARAM>{1}, g_dispatched);
     EXPECT_TRUE(MainInterface::i()->pumpMessages());
-    EXPECT_EQ((std::vector<UINT>{WM_APP + 1, WM_APP + 2}), g_dispatched);
+    EXPECT_EQ((std::vector<WPARAM>{1, 2}), g_dispatched);
 }
 
 } // namespace

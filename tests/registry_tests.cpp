@@ -1,10 +1,17 @@
-// The registry and the service walks, driven directly on the library's own code.
+// The registry, the service walks and the library's lifetime, driven directly on the
+// library's own code.
 #include "app/main_impl.h"
+#include "contracts/memory.h"
+#include "input/input_impl.h"
+#include "input/sys_input_impl.h"
 #include "registry/named_interface_impl.h"
 #include "registry/service_table.h"
+#include "support/child_process.h"
 #include "support/records.h"
-
-#include "contracts/memory.h"
+#include "sys/shared_library_impl.h"
+#include "sys/sys_dialog_impl.h"
+#include "sys/sys_util_impl.h"
+#include "window/window_manager_impl.h"
 
 #include <gtest/gtest.h>
 
@@ -13,98 +20,62 @@
 
 namespace {
 
-class RegistryTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(createRegistry()); }
-    void TearDown() override { destroyRegistry(); }
+MemStats stats() {
+    MemStats current;
+    MemGetStats(&current);
+    return current;
+}
 
-    NamedInterface& registry() { return *NamedInterface::i(); }
-};
-
-TEST_F(RegistryTest, FindsWhatWasAddedByExactName) {
-    int window = 0, input = 0;
-    EXPECT_TRUE(registry().addInterface("WindowManage", &window));
-    EXPECT_TRUE(registry().addInterface("input", &input));
-    EXPECT_EQ(&window, registry().getInterface("WindowManage"));
-    EXPECT_EQ(&input, registry().getInterface("input"));
-
-    EXPECT_EQ(nullptr, registry().getInterface("Input"));
+// A lookup that misses reports a fatal error from the registry's file and line, and gives null.
+void expectMiss(void* found, unsigned line, const std::string& text) {
+    EXPECT_EQ(nullptr, found);
     DbRecord fatal = lastRecord();
     EXPECT_EQ(dbRecordFatal, fatal.kind);
     EXPECT_STREQ("NamedInterface", fatal.file);
-    EXPECT_EQ(86u, fatal.line);
-    EXPECT_STREQ("Cannot find interface 'Input'", fatal.text);
+    EXPECT_EQ(line, fatal.line);
+    EXPECT_EQ(text, fatal.text);
 }
 
-TEST_F(RegistryTest, FactoriesAreASeparateTable) {
-    int first = 0, second = 0;
-    EXPECT_TRUE(registry().addInterface("shared", &first));
-    EXPECT_FALSE(registry().addInterface("shared", &second));
-    EXPECT_TRUE(registry().addFactory("shared", &second));
-    EXPECT_EQ(&first, registry().getInterface("shared"));
-    EXPECT_EQ(&second, registry().getFactory("shared"));
+TEST(Registry, TwoTablesOfExactNamesThatNeverOwnTheirObjects) {
+    const MemStats before = stats();
+    ASSERT_TRUE(createRegistry());
+    NamedInterface& registry = *NamedInterface::i();
+    int kept = 0, first = 0, second = 0;
+    char name[] = "shared";
+    EXPECT_TRUE(registry.addInterface("kept", &kept));
+    EXPECT_TRUE(registry.addInterface(name, &first));
+    std::strcpy(name, "SHARED"); // the registry keeps its own copy
+    EXPECT_FALSE(registry.addInterface("shared", &second));
+    EXPECT_TRUE(registry.addFactory("shared", &second));
+    EXPECT_EQ(&first, registry.getInterface("shared"));
+    EXPECT_EQ(&second, registry.getFactory("shared"));
+    expectMiss(registry.getInterface("SHARED"), 86, "Cannot find interface 'SHARED'");
+    expectMiss(registry.getFactory("kept"), 109, "Cannot find factory 'kept'");
+    EXPECT_TRUE(registry.addInterface("", nullptr));
+    dbClearRecords();
+    EXPECT_EQ(nullptr, registry.getInterface(""));
+    EXPECT_EQ(0u, dbRecordCount()) << "a stored null is found, not reported";
 
-    EXPECT_EQ(nullptr, registry().getFactory("missing"));
-    DbRecord fatal = lastRecord();
-    EXPECT_EQ(109u, fatal.line);
-    EXPECT_STREQ("Cannot find factory 'missing'", fatal.text);
-}
+    EXPECT_FALSE(registry.removeInterface("never added"));
+    EXPECT_TRUE(registry.removeInterface("shared"));
+    EXPECT_FALSE(registry.removeInterface("shared"));
+    expectMiss(registry.getInterface("shared"), 86, "Cannot find interface 'shared'");
+    EXPECT_EQ(&kept, registry.getInterface("kept"));
+    EXPECT_EQ(&second, registry.getFactory("shared")) << "only that table's entry goes";
+    EXPECT_TRUE(registry.removeFactory("shared"));
+    EXPECT_FALSE(registry.removeFactory("shared"));
 
-TEST_F(RegistryTest, RemoveErasesOnlyThatEntry) {
-    int a = 0, b = 0;
-    registry().addInterface("a", &a);
-    registry().addInterface("b", &b);
-    registry().addFactory("a", &b);
-    EXPECT_FALSE(registry().removeInterface("never added"));
-    EXPECT_TRUE(registry().removeInterface("a"));
-    EXPECT_FALSE(registry().removeInterface("a"));
-    EXPECT_EQ(nullptr, registry().getInterface("a"));
-    EXPECT_STREQ("Cannot find interface 'a'", lastText().c_str());
-    EXPECT_EQ(&b, registry().getInterface("b"));
-    EXPECT_EQ(&b, registry().getFactory("a"));
-    EXPECT_TRUE(registry().removeFactory("a"));
-    EXPECT_FALSE(registry().removeFactory("a"));
-}
-
-TEST_F(RegistryTest, KeepsItsOwnCopyOfTheName) {
-    int object = 0;
-    char name[] = "volatile";
-    registry().addInterface(name, &object);
-    std::strcpy(name, "changed!");
-    EXPECT_EQ(&object, registry().getInterface("volatile"));
-    EXPECT_FALSE(registry().removeInterface("changed!"));
-}
-
-TEST_F(RegistryTest, EmptyNameAndNullObjectAreOrdinary) {
-    EXPECT_TRUE(registry().addInterface("", nullptr));
-    EXPECT_FALSE(registry().addInterface("", &registry()));
-    unsigned before = dbRecordCount();
-    EXPECT_EQ(nullptr, registry().getInterface(""));
-    EXPECT_EQ(before, dbRecordCount()) << "a stored null is found, not reported";
-}
-
-TEST(RegistryLifetime, FreesItsEntriesButNeverTheObjects) {
-    MemStats before;
-    MemGetStats(&before);
-    createRegistry();
     int* object = new int(42);
-    NamedInterface::i()->addInterface("left by a client", object);
-    NamedInterface::i()->addFactory("another", object);
+    registry.addInterface("left by a client", object);
     destroyRegistry();
     EXPECT_EQ(nullptr, NamedInterface::i());
-
-    MemStats after;
-    MemGetStats(&after);
-    EXPECT_EQ(before.liveBlocks[memKindSingle] + 1, after.liveBlocks[memKindSingle]);
-    EXPECT_EQ(42, *object);
+    EXPECT_EQ(before.liveBlocks[memKindSingle] + 1, stats().liveBlocks[memKindSingle]);
     delete object;
-    MemGetStats(&after);
-    EXPECT_EQ(before.liveBlocks[memKindSingle], after.liveBlocks[memKindSingle]);
-    EXPECT_EQ(before.mismatchedReleases, after.mismatchedReleases);
+    EXPECT_EQ(before.liveBlocks[memKindSingle], stats().liveBlocks[memKindSingle]);
+    EXPECT_EQ(before.mismatchedReleases, stats().mismatchedReleases);
 }
 
 std::string g_walk;
-
 bool createFirst() {
     return g_walk += "+1", true;
 }
@@ -119,38 +90,54 @@ bool destroySecond() {
 }
 
 TEST(ServiceWalks, RunRowsInOrderAndPassOverNullFunctions) {
-    const ServiceRegistration table[] = {
-        {"first", createFirst, destroyFirst},
-        {"second", nullptr, destroySecond},
-        {"third", createThird, nullptr},
-    };
+    const ServiceRegistration table[] = {{"first", createFirst, destroyFirst},
+                                         {"second", nullptr, destroySecond},
+                                         {"third", createThird, nullptr}};
     g_walk.clear();
     createServices(table, 3);
-    EXPECT_EQ("+1+3", g_walk) << "a false result does not stop the walk";
-    g_walk.clear();
     destroyServices(table, 3);
-    EXPECT_EQ("-2-1", g_walk);
+    EXPECT_EQ("+1+3-2-1", g_walk) << "a false result does not stop a walk";
 }
 
-TEST(ServiceWalks, TheLibraryTableRegistersMainAndClearsEveryAccessor) {
-    MemStats before;
-    MemGetStats(&before);
+// Each service under its registered name is the one its accessor (or, for the internal
+// ones, its instance pointer) gives; after the last walk every one of them is null.
+TEST(ServiceWalks, EveryServiceIsFoundByNameAndAccessorUntilTheLibraryGoes) {
+    const MemStats before = stats();
     createAllServices();
-    ASSERT_NE(nullptr, NamedInterface::i());
-    ASSERT_NE(nullptr, MainInterface::i());
-    EXPECT_EQ(MainInterface::i(), NamedInterface::i()->getInterface("main"));
-    EXPECT_EQ(nullptr, NamedInterface::i()->getInterface("Main"));
-    EXPECT_EQ(nullptr, NamedInterface::i()->getInterface("NamedInterface"));
-    EXPECT_STREQ("Cannot find interface 'NamedInterface'", lastText().c_str());
-
+    const struct {
+        const char* name;
+        void* (*accessor)();
+    } services[] = {
+        {"SharedLibrary", [] { return static_cast<void*>(SharedLibraryInterface::i()); }},
+        {"SysDialog", [] { return static_cast<void*>(g_sysDialogImpl); }},
+        {"SysIn", [] { return static_cast<void*>(g_sysInputImpl); }},
+        {"SysUtil", [] { return static_cast<void*>(SysUtilInterface::i()); }},
+        {"WindowManage", [] { return static_cast<void*>(WindowInterface::i()); }},
+        {"input", [] { return static_cast<void*>(InputInterface::i()); }},
+        {"main", [] { return static_cast<void*>(MainInterface::i()); }}};
+    for (const auto& service : services) {
+        EXPECT_NE(nullptr, service.accessor()) << service.name;
+        EXPECT_EQ(service.accessor(), NamedInterface::i()->getInterface(service.name));
+    }
+    for (const char* wrong : {"Main", "Input", "SysInput", "NamedInterface"})
+        expectMiss(NamedInterface::i()->getInterface(wrong), 86,
+                   "Cannot find interface '" + std::string(wrong) + "'");
     destroyAllServices();
     EXPECT_EQ(nullptr, NamedInterface::i());
-    EXPECT_EQ(nullptr, MainInterface::i());
-    MemStats after;
-    MemGetStats(&after);
-    EXPECT_EQ(before.liveBlocks[memKindSingle], after.liveBlocks[memKindSingle]);
-    EXPECT_EQ(before.liveBytes[memKindSingle], after.liveBytes[memKindSingle]);
-    EXPECT_EQ(before.mismatchedReleases, after.mismatchedReleases);
+    for (const auto& service : services)
+        EXPECT_EQ(nullptr, service.accessor()) << service.name;
+    EXPECT_EQ(before.liveBlocks[memKindSingle], stats().liveBlocks[memKindSingle]);
+    EXPECT_EQ(before.liveBytes[memKindSingle], stats().liveBytes[memKindSingle]);
+    EXPECT_EQ(before.mismatchedReleases, stats().mismatchedReleases);
+}
+
+// The lifetime object's steps, each replaced by a line of output in a child of their own.
+TEST(LibraryLifetime, LoadStepsRunInOrderAndUnloadStepsInReverse) {
+    ChildResult child = runChild("\"" + programDirectory() + "lifetime_child.exe\"");
+    EXPECT_EQ(0u, child.exitCode);
+    EXPECT_EQ("services\nsearch directories\ntimer calibration\ncrash callbacks\nrunning\n"
+              "-crash callbacks\n-search directories\n-services\n",
+              child.output);
 }
 
 } // namespace

@@ -26,7 +26,8 @@ const char* windowsErrorText(DWORD code) {
 } // namespace
 
 void traceLastWindowsError() {
-    dbTracefAux("%s", windowsErrorText(GetLastError()));
+    // The fixed text is the whole format; none of them holds a "%".
+    dbTracefAux(windowsErrorText(GetLastError()));
     SetLastError(0);
 }
 
