@@ -118,27 +118,6 @@ void heard(const char* what) {
     note(std::string(what) + (InputInterface::i()->isKeyDown('A') ? ", A down" : ", A up"));
 }
 
-// A window of the test's own stays active, so creating or destroying the game window does
-// not switch the active application; the tests send the activations themselves.
-class KeeperWindow {
-public:
-    KeeperWindow() {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = DefWindowProcA;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "DisplayModeKeeper";
-        RegisterClassA(&windowClass);
-        m_window =
-            CreateWindowExA(0, "DisplayModeKeeper", "keeper", WS_POPUP | WS_VISIBLE, 600, 600, 16,
-                            16, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-        SetForegroundWindow(m_window);
-    }
-    ~KeeperWindow() { DestroyWindow(m_window); }
-
-private:
-    HWND m_window;
-};
-
 const char* const xpTrace = "Changing from a 32 bit colour depth in winNT (5.1 build 2600), SP3";
 const char* const badMode = "ChangeDisplaySettings:The graphics mode is not supported.";
 const char* const failed =
@@ -154,9 +133,14 @@ class DisplayModeTest : public GameWindowTest {
 protected:
     void SetUp() override {
         g_script = Script();
+        SetForegroundWindow(m_keeper);
         for (const ImportPatch& patch : m_patches)
             ASSERT_TRUE(patch.active());
         GameWindowTest::SetUp();
+    }
+    void TearDown() override {
+        GameWindowTest::TearDown();
+        DestroyWindow(m_keeper);
     }
 
     // The timeline since the last look.
@@ -181,7 +165,10 @@ protected:
 
     static HMODULE platform() { return GetModuleHandleA("platform.dll"); }
 
-    KeeperWindow m_keeper;
+    // A window of the test's own stays active, so creating or destroying the game window does
+    // not switch the active application; the tests send the activations themselves.
+    HWND m_keeper = CreateWindowExA(0, "STATIC", "keeper", WS_POPUP | WS_VISIBLE, 600, 600, 16, 16,
+                                    nullptr, nullptr, nullptr, nullptr);
     ImportPatch m_patches[5] = {
         {platform(), "user32.dll", "EnumDisplaySettingsA",
          reinterpret_cast<void*>(fakeEnumDisplaySettings)},
@@ -277,32 +264,24 @@ TEST_F(FullScreen, ActivationClearsKeysCallsTheLoopThenSwitchesOnce) {
 
 using DesktopCheck = DisplayModeTest;
 
+// The platform and the desktop's depth are traced and creation goes on; no version, no check.
 TEST_F(DesktopCheck, TracesThePlatformAndDepthAndGoesOn) {
-    const struct {
-        OSVERSIONINFOA version;
-        int depth;
-        const char* trace;
-    } rows[] = {
-        {{148, 4, 10, 2222, VER_PLATFORM_WIN32_WINDOWS, " A"},
-         16,
-         "Changing from a 16 bit colour depth in win9x (4.10 build 2222),  A"},
-        {{148, 5, 0, 2195, VER_PLATFORM_WIN32_NT, "Service Pack 4"},
-         8,
-         "Changing from a 8 bit colour depth in winNT (5.0 build 2195), Service Pack 4"},
-        {{148, 1, 2, 3, 3, ""},
-         4,
-         "Changing from a 4 bit colour depth in an unknown windows platform (1.2 build 3), "},
-    };
-    for (const auto& row : rows) {
-        g_script.version = row.version;
-        g_script.desktopDepth = row.depth;
-        ASSERT_TRUE(create(64, 64, 32, false));
+    const auto traced = [this](OSVERSIONINFOA version, int depth, bool versionFails) {
+        g_script.version = version;
+        g_script.desktopDepth = depth;
+        g_script.versionFails = versionFails;
+        EXPECT_TRUE(create(64, 64, 32, false));
         EXPECT_TRUE(manager()->destroyWindow(0, 0));
-        EXPECT_EQ(Calls{row.trace}, timeline());
-    }
-    g_script.versionFails = true;
-    ASSERT_TRUE(create(64, 64, 32, false));
-    EXPECT_EQ(Calls{}, timeline()) << "no version, no check";
+        return timeline();
+    };
+    EXPECT_EQ(Calls{"Changing from a 16 bit colour depth in win9x (4.10 build 2222),  A"},
+              traced({148, 4, 10, 2222, VER_PLATFORM_WIN32_WINDOWS, " A"}, 16, false));
+    EXPECT_EQ(Calls{"Changing from a 8 bit colour depth in winNT (5.0 build 2195), Service Pack 4"},
+              traced({148, 5, 0, 2195, VER_PLATFORM_WIN32_NT, "Service Pack 4"}, 8, false));
+    EXPECT_EQ(Calls{"Changing from a 4 bit colour depth in an unknown windows platform (1.2 build "
+                    "3), "},
+              traced({148, 1, 2, 3, 3, ""}, 4, false));
+    EXPECT_EQ(Calls{}, traced({148, 4, 0, 950, VER_PLATFORM_WIN32_WINDOWS, ""}, 8, true));
 }
 
 TEST_F(DesktopCheck, Windows9xAtEightBitsIsRefusedWithTheGamesMessage) {

@@ -1,8 +1,7 @@
 // The loader in the loaded DLL: binding the project's test libraries by convention, probing,
-// and where it looks. QVX_Root is read once per process, so each root case runs the loader
-// in a child process with the case's environment and current directory and reads back the
-// file it loaded. The probe library lies only in a temporary tree, never where the system's
-// own search would find it.
+// and where it looks. QVX_Root is read once per process, so each root case runs the loader in
+// a child process and reads back the file it loaded. The probe library lies only in a
+// temporary tree, never where the system's own search would find it.
 #include "NamedInterface.h"
 #include "SharedLibraryInterface.h"
 #include "libraries/bind_table.h"
@@ -65,88 +64,73 @@ TEST(SharedLibrary, BindsByTheConventionOrLeavesTheLibraryUnloaded) {
     EXPECT_EQ(nullptr, loader().getFunction(nullptr, "getLibraryID", 0));
 }
 
-const std::string probeName = "qvx_probe.dll";
-// The tree's directories in creation order; the probe is copied into the bin directories.
-const char* const treeDirectories[] = {"",      "App\\",        "App\\bin\\",       "bin\\",
-                                       "srv\\", "srv\\share\\", "srv\\share\\bin\\"};
-const char* const binDirectories[] = {"App\\bin\\", "bin\\", "srv\\share\\bin\\"};
-
+// A temporary tree with the probe library in its bin directories, removed again at the end.
 class LibrarySearch : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
+    void SetUp() override {
         char temp[MAX_PATH] = {};
         GetTempPathA(sizeof temp, temp);
         GetLongPathNameA(temp, temp, sizeof temp);
-        s_tree = temp + ("loader_search_" + std::to_string(GetCurrentProcessId())) + "\\";
-        for (const char* directory : treeDirectories)
-            CreateDirectoryA((s_tree + directory).c_str(), nullptr);
-        for (const char* directory : binDirectories)
+        m_tree = temp + ("loader_search_" + std::to_string(GetCurrentProcessId())) + "\\";
+        for (const char* directory : m_directories)
+            CreateDirectoryA((m_tree + directory).c_str(), nullptr);
+        for (const char* directory : {"App\\bin\\", "bin\\", "srv\\share\\bin\\"})
             CopyFileA((programDirectory() + "bind_ok.dll").c_str(),
-                      (s_tree + directory + probeName).c_str(), FALSE);
+                      (m_tree + directory + "qvx_probe.dll").c_str(), FALSE);
+        GetCurrentDirectoryA(sizeof m_previous, m_previous);
+        SetCurrentDirectoryA(m_tree.c_str());
     }
-    static void TearDownTestSuite() {
-        for (const char* directory : binDirectories)
-            DeleteFileA((s_tree + directory + probeName).c_str());
-        for (size_t index = std::size(treeDirectories); index > 0; --index)
-            RemoveDirectoryA((s_tree + treeDirectories[index - 1]).c_str());
+    void TearDown() override {
+        SetCurrentDirectoryA(m_previous);
+        for (size_t index = std::size(m_directories); index > 1; --index) {
+            DeleteFileA((m_tree + m_directories[index - 1] + "qvx_probe.dll").c_str());
+            RemoveDirectoryA((m_tree + m_directories[index - 1]).c_str());
+        }
+        RemoveDirectoryA(m_tree.c_str());
     }
 
-    // What loader_child printed, in the tree and with QVX_Root set to root unless it is null.
+    // What loader_child printed, run in the tree with QVX_Root set to root unless it is null.
     static std::string runLoader(const char* root, const std::string& arguments) {
-        char previous[MAX_PATH] = {};
-        GetCurrentDirectoryA(sizeof previous, previous);
-        SetCurrentDirectoryA(s_tree.c_str());
         SetEnvironmentVariableA("QVX_Root", root);
         ChildResult child = runChild("\"" + programDirectory() + "loader_child.exe\" " + arguments);
         SetEnvironmentVariableA("QVX_Root", nullptr);
-        SetCurrentDirectoryA(previous);
         return child.output;
     }
 
-    static std::string s_tree;
+    const char* const m_directories[7] = {"",      "App\\",        "App\\bin\\",       "bin\\",
+                                          "srv\\", "srv\\share\\", "srv\\share\\bin\\"};
+    std::string m_tree;
+    char m_previous[MAX_PATH] = {};
 };
 
-std::string LibrarySearch::s_tree;
-
-// After the system's search, the loader tries bin under the root in any spelling of its
-// separators; leading separators make the root relative to the current directory.
+// After the system's search the loader tries bin under QVX_Root, read once per process, in any
+// spelling of its separators; leading separators make the root relative to the current
+// directory. libraryExists looks in the system directory and the current one only.
 TEST_F(LibrarySearch, LoadsFromTheBinDirectoryUnderQvxRoot) {
-    const std::string root = s_tree + "App";
+    const std::string root = m_tree + "App";
     std::string forward = root, doubled;
     std::replace(forward.begin(), forward.end(), '\\', '/');
     for (char c : root)
         doubled += c == '\\' ? "\\\\" : std::string(1, c);
-    const struct {
-        std::string root;
-        const char* directory;
-    } rows[] = {
-        {root, "App\\bin\\"},
-        {root + "\\", "App\\bin\\"},
-        {forward, "App\\bin\\"},
-        {doubled + "\\\\", "App\\bin\\"},
-        {"", "bin\\"},
-        {"\\App", "App\\bin\\"},
-        {"\\\\srv\\share", "srv\\share\\bin\\"},
-    };
+    const std::pair<std::string, const char*> rows[] = {{root, "App\\bin\\"},
+                                                        {root + "\\", "App\\bin\\"},
+                                                        {forward, "App\\bin\\"},
+                                                        {doubled + "\\\\", "App\\bin\\"},
+                                                        {"", "bin\\"},
+                                                        {"\\App", "App\\bin\\"},
+                                                        {"\\\\srv\\share", "srv\\share\\bin\\"}};
     for (const auto& row : rows)
-        EXPECT_EQ("missing\r\n" + s_tree + row.directory + probeName + "\r\n",
-                  runLoader(row.root.c_str(), probeName))
-            << row.root;
-    EXPECT_EQ("missing\r\nnull\r\nnull\r\n", runLoader(nullptr, probeName + " \"" + root + "\""))
+        EXPECT_EQ(m_tree + row.second + "qvx_probe.dll\r\n",
+                  runLoader(row.first.c_str(), "qvx_probe.dll"))
+            << row.first;
+    EXPECT_EQ("null\r\nnull\r\n", runLoader(nullptr, "qvx_probe.dll \"" + root + "\""))
         << "without a root only the system searches, and a later root is not read";
-}
 
-// libraryExists looks in the system directory and the current one, never under the root.
-TEST_F(LibrarySearch, LibraryExistsLooksInTheSystemAndCurrentDirectories) {
-    char previous[MAX_PATH] = {};
-    GetCurrentDirectoryA(sizeof previous, previous);
-    ASSERT_TRUE(SetCurrentDirectoryA((s_tree + "App\\bin").c_str()));
-    for (const char* name : {"qvx_probe", "qvx_probe.dll", "kernel32", "kernel32.dll"})
-        EXPECT_TRUE(loader().libraryExists(name)) << name;
-    ASSERT_TRUE(SetCurrentDirectoryA(s_tree.c_str()));
     for (const char* name : {"qvx_probe", "no_such_library", "", static_cast<const char*>(nullptr)})
         EXPECT_FALSE(loader().libraryExists(name)) << (name ? name : "null");
-    SetCurrentDirectoryA(previous);
+    ASSERT_TRUE(SetCurrentDirectoryA((m_tree + "App\\bin").c_str()));
+    for (const char* name : {"qvx_probe", "qvx_probe.dll", "kernel32", "kernel32.dll"})
+        EXPECT_TRUE(loader().libraryExists(name)) << name;
 }
 
 } // namespace

@@ -31,15 +31,6 @@ protected:
     SysDialogInterface* m_dialogs = nullptr;
 };
 
-TEST_F(SysDialogTest, MessageBoxShowsCaptionAndTextAndPassesTheAnswerOn) {
-    BoxWatcher watcher(IDOK);
-    EXPECT_EQ(IDOK, m_dialogs->messageBox("Saved", "Your game was saved."));
-    watcher.join();
-    EXPECT_EQ("Saved", watcher.caption());
-    EXPECT_NE(std::string::npos, watcher.texts().find("Your game was saved."));
-    EXPECT_EQ(nullptr, watcher.owner()) << "no game window yet";
-}
-
 // The text goes into the one control named; only OK ends the dialog, with 0.
 TEST_F(SysDialogTest, DialogBoxPutsTheTextIntoOneControlAndEndsOnlyOnOk) {
     for (const char* text : {"Version 1.0", static_cast<const char*>(nullptr)}) {

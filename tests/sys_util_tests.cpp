@@ -1,15 +1,14 @@
-// The utility service in the loaded DLL: file times, URL splitting, quitting, the
-// executable's path.
-#include "MainInterface.h"
+// The utility service in the loaded DLL: file times, URL splitting, the executable's path.
 #include "NamedInterface.h"
 #include "SysUtilInterface.h"
 #include "contracts/memory.h"
+
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -53,18 +52,6 @@ TEST(SysUtil, SplitUrlGivesTheHostWithoutSchemeAndThePathFromItsSlash) {
     MemGetStats(&after);
     EXPECT_EQ(before.liveBlocks[memKindSingle], after.liveBlocks[memKindSingle]);
     EXPECT_EQ(before.mismatchedReleases, after.mismatchedReleases);
-}
-
-TEST(SysUtil, PostQuitEndsOnlyThePumpOfTheCallingThread) {
-    std::thread other([] { util().postQuit(4); });
-    other.join();
-    EXPECT_TRUE(MainInterface::i()->pumpMessages()) << "another thread's quit reached this one";
-    util().postQuit(3);
-    MSG quit = {};
-    ASSERT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
-    EXPECT_EQ(3u, quit.wParam);
-    EXPECT_FALSE(MainInterface::i()->pumpMessages());
-    EXPECT_TRUE(MainInterface::i()->pumpMessages()) << "the quit was taken";
 }
 
 TEST(SysUtil, ExecutablePathIsTheSystemsCutToFitAndTerminated) {
