@@ -18,10 +18,6 @@ TEST(CmdLine, FindsWholeSwitchesIgnoringCaseAndOnlyArgumentsWithADash) {
     for (const char* name : {"wid", "widths", "800", "height", "-height", "plain", "-plain",
                              "game.exe", "", static_cast<const char*>(nullptr)})
         EXPECT_FALSE(CmdLine::Exist(name)) << (name ? name : "null");
-    // Set-up and shut-down are kept for old callers and change nothing.
-    char* other[] = {const_cast<char*>("other"), const_cast<char*>("-y"), nullptr};
-    EXPECT_TRUE(CmdLine::Setup(2, other) && CmdLine::Setup("-y") && CmdLine::Shutdown());
-    EXPECT_FALSE(CmdLine::Exist("y"));
 }
 
 // A value is the argument after the switch unless it begins with '-'; the first occurrence

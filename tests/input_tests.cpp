@@ -229,6 +229,7 @@ TEST_F(InputTest, NestedCaptureParksTheCursorAndTheLastReleasePutsItBack) {
     EXPECT_FALSE(input()->isMouseCaptured());
     input()->captureMouse(false); // one too many: the depth stays 0
     input()->captureMouse(true);
+    EXPECT_TRUE(input()->isMouseCaptured());
     input()->captureMouse(false);
     EXPECT_FALSE(input()->isMouseCaptured());
 }
@@ -254,12 +255,6 @@ TEST_F(InputTest, ConversionsFollowTheMovedWindowWithYUpwards) {
             (std::vector<float>{sys->toNormalizedX(int(row[0])), sys->toNormalizedY(int(row[0]))}))
             << row[0];
     EXPECT_EQ(asFloat(100.0 / 480), sys->toNormalizedHeight(100));
-    ASSERT_TRUE(sys->setCursorPosition(0.25f, 0.75f));
-    EXPECT_EQ((Pixels{260, 170}), cursor());
-    float x = 0.0f, y = 0.0f;
-    sys->getCursorPosition(&x, &y);
-    EXPECT_EQ((std::vector<float>{asFloat(160.0 / 639), asFloat(359.0 / 479)}),
-              (std::vector<float>{x, y}));
     place(0, 0, windowWidth, windowHeight);
     EXPECT_EQ(0, sys->toScreenX(-0.001f));
 }
