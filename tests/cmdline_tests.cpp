@@ -15,7 +15,8 @@ TEST(CmdLine, FindsWholeSwitchesIgnoringCaseAndOnlyArgumentsWithADash) {
     Arguments arguments({"-Width", "800", "--height", "-width=5", "plain", "-5"});
     for (const char* name : {"width", "WIDTH", "-width", "--height", "width=5", "5", "-5"})
         EXPECT_TRUE(CmdLine::Exist(name)) << name;
-    for (const char* name : {"wid", "widths", "800", "height", "-height", "plain", "-plain",
+    // "lain" would find plain if plain were taken for a switch.
+    for (const char* name : {"wid", "widths", "800", "height", "-height", "plain", "lain", "-plain",
                              "game.exe", "", static_cast<const char*>(nullptr)})
         EXPECT_FALSE(CmdLine::Exist(name)) << (name ? name : "null");
 }
