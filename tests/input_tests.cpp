@@ -1,102 +1,198 @@
-// The input service driven by real key and button messages posted to the game window.
-#include "input_fixture.h"
-#include "support/import_patch.h"
+// The input services driven by real key, button and wheel messages posted to the game window:
+// key events and callbacks, capture, the mouse, conversions, clipping and key names. The
+// callbacks and clips go into one event list, in the order they happened.
+#include "support/game_window.h"
 #include "support/records.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <functional>
+#include <set>
+#include <utility>
 
 namespace {
 
 const unsigned keyA = 'A';
-const LONG_PTR pressed = InputInterface::keyPressed;
-const LONG_PTR released = InputInterface::keyReleased;
-void* const first = reinterpret_cast<void*>(1);
-void* const second = reinterpret_cast<void*>(2);
-void* const own = reinterpret_cast<void*>(3);
+const char* const wholeWindow = "clip 100 50 740 530";
 
-TEST_F(InputTest, KeyCallbackRunsFirstThenGenericOnesInOrderWithTheirOwnValues) {
-    input()->setKeyCallback(keyA, recordKey, own);
-    input()->addGenericKeyCallback(recordKey, first);
-    input()->addGenericKeyCallback(recordKeyToo, second);
-    send(WM_KEYDOWN, keyA);
-    send(WM_KEYUP, keyA);
-    EXPECT_EQ((KeyReports{{keyA, pressed, 3},
-                          {keyA, pressed, 1},
-                          {keyA, pressed, 2},
-                          {keyA, released, 3},
-                          {keyA, released, 1},
-                          {keyA, released, 2}}),
-              g_keyReports);
-
-    g_keyReports.clear();
-    input()->clearKeyCallback(keyA);
-    input()->removeGenericKeyCallback(recordKeyToo);
-    send(WM_KEYDOWN, keyA);
-    EXPECT_EQ((KeyReports{{keyA, pressed, 1}}), g_keyReports);
+// "<key> press|release|repeat", and the user value unless it is null.
+void recordKey(unsigned key, int event, void* userData) {
+    const char* const names[] = {" press", " release", " repeat"};
+    const LONG_PTR user = reinterpret_cast<LONG_PTR>(userData);
+    g_events.push_back(std::to_string(key) + names[event] +
+                       (user ? " " + std::to_string(user) : ""));
+}
+void recordKeyToo(unsigned key, int event, void* userData) {
+    recordKey(key, event, userData);
 }
 
-TEST_F(InputTest, RemovingAGenericCallbackAddedTwiceRemovesOnlyTheFirst) {
-    input()->addGenericKeyCallback(recordKey, first);
-    input()->addGenericKeyCallback(recordKeyToo, own);
-    input()->addGenericKeyCallback(recordKey, second);
+// A wheel message's wParam: the signed delta in the high word, button flags in the low one.
+WPARAM wheel(int delta, WORD flags = 0) {
+    return (static_cast<WPARAM>(static_cast<WORD>(delta)) << 16) | flags;
+}
+
+class KeyEventTest : public InputTest {
+protected:
+    void SetUp() override {
+        InputTest::SetUp();
+        input()->addGenericKeyCallback(recordKey, nullptr);
+        events();
+    }
+    void TearDown() override {
+        for (int pair = 0; pair < 4; ++pair) {
+            input()->removeGenericKeyCallback(recordKey);
+            input()->removeGenericKeyCallback(recordKeyToo);
+        }
+        input()->clearKeyCallback(keyA);
+        InputTest::TearDown();
+    }
+    void play(const std::vector<std::pair<UINT, WPARAM>>& messages) {
+        for (const auto& message : messages)
+            send(message.first, message.second);
+    }
+    // System key callbacks cannot be removed, so each code gets its recorder once per process.
+    static void listenFor(int code) {
+        static std::set<int> listened;
+        if (listened.insert(code).second)
+            sysInput()->addKeyCallback(
+                code, [](int code) { g_events.push_back("system " + std::to_string(code)); });
+    }
+};
+
+TEST_F(KeyEventTest, KeyCallbackFirstThenGenericOnesInOrderAndRemovalTakesTheFirstPair) {
+    input()->setKeyCallback(keyA, recordKey, reinterpret_cast<void*>(3));
+    input()->addGenericKeyCallback(recordKeyToo, reinterpret_cast<void*>(2));
+    input()->addGenericKeyCallback(recordKey, reinterpret_cast<void*>(4));
+    play({{WM_KEYDOWN, keyA}, {WM_KEYDOWN, keyA}, {WM_KEYUP, keyA}});
+    EXPECT_EQ((Events{"65 press 3", "65 press", "65 press 2", "65 press 4", "65 repeat 3",
+                      "65 repeat", "65 repeat 2", "65 repeat 4", "65 release 3", "65 release",
+                      "65 release 2", "65 release 4"}),
+              events());
+    input()->clearKeyCallback(keyA);
     input()->removeGenericKeyCallback(recordKey);
     send(WM_KEYDOWN, keyA);
-    EXPECT_EQ((KeyReports{{keyA, pressed, 3}, {keyA, pressed, 2}}), g_keyReports);
+    EXPECT_EQ((Events{"65 press 2", "65 press 4"}), events());
 }
 
-TEST_F(InputTest, ClearingReportsNothingAndTheNextDownIsAPressAgain) {
+// While a capture callback is set it hears every press and the table counts silently, so the
+// first down after the capture ends is a repeat; init drops the capture callback.
+TEST_F(KeyEventTest, ACaptureCallbackSeesPressesWhileTheTableCountsSilently) {
+    const CaptureCallback capture = [](int index) {
+        g_events.push_back("capture " + std::to_string(index));
+    };
+    sysInput()->setCaptureCallback(capture);
+    play({{WM_KEYDOWN, keyA}, {WM_KEYDOWN, keyA}, {WM_RBUTTONDOWN, MK_RBUTTON}});
+    EXPECT_TRUE(input()->isKeyDown(keyA));
+    sysInput()->setCaptureCallback(nullptr);
     send(WM_KEYDOWN, keyA);
-    send(WM_KEYDOWN, VK_SHIFT);
-    input()->addGenericKeyCallback(recordKey, first);
-    input()->clearKey(keyA);
+    sysInput()->setCaptureCallback(capture);
+    send(WM_KEYUP, keyA);
     EXPECT_FALSE(input()->isKeyDown(keyA));
-    EXPECT_TRUE(input()->isKeyDown(VK_SHIFT));
-    input()->clearAllKeys();
-    EXPECT_FALSE(input()->isKeyDown(VK_SHIFT));
-    EXPECT_TRUE(g_keyReports.empty());
-    send(WM_KEYDOWN, keyA);
-    EXPECT_EQ((KeyReports{{keyA, pressed, 1}}), g_keyReports);
+    EXPECT_TRUE(sysInput()->init());
+    EXPECT_EQ(nullptr, sysInput()->getCaptureCallback());
+    play({{WM_KEYDOWN, keyA}, {WM_RBUTTONUP, 0}});
+    EXPECT_EQ(
+        (Events{"capture 65", "capture 65", "capture 2", "65 repeat", "65 press", "2 release"}),
+        events());
 }
 
-TEST_F(InputTest, EveryActivationChangeClearsAllKeys) {
-    for (WPARAM active : {FALSE, TRUE}) {
-        send(WM_KEYDOWN, keyA);
-        send(WM_LBUTTONDOWN, MK_LBUTTON);
-        ASSERT_TRUE(input()->isKeyDown(keyA));
-        SendMessageA(m_window, WM_ACTIVATEAPP, active, 0);
-        EXPECT_FALSE(input()->isKeyDown(keyA)) << "active " << active;
-        EXPECT_FALSE(input()->isKeyDown(VK_LBUTTON)) << "active " << active;
+// Clearing, by the game or by any activation change, reports nothing; the next down is a
+// press again.
+TEST_F(KeyEventTest, ClearingReportsNothingAndTheNextDownIsAPressAgain) {
+    const struct {
+        std::function<void()> clear;
+        bool buttonToo;
+    } clearings[] = {
+        {[] { input()->clearKey(keyA); }, false},
+        {[] { input()->clearAllKeys(); }, true},
+        {[this] { SendMessageA(m_window, WM_ACTIVATEAPP, FALSE, 0); }, true},
+        {[this] { SendMessageA(m_window, WM_ACTIVATEAPP, TRUE, 0); }, true},
+    };
+    for (const auto& row : clearings) {
+        play({{WM_KEYDOWN, keyA}, {WM_LBUTTONDOWN, MK_LBUTTON}});
+        events();
+        row.clear();
+        EXPECT_NE(row.buttonToo, input()->isKeyDown(VK_LBUTTON));
+        play({{WM_KEYDOWN, keyA}, {WM_KEYUP, keyA}, {WM_LBUTTONUP, 0}});
+        Events expected = {"65 press", "65 release"};
+        if (!row.buttonToo)
+            expected.push_back("1 release");
+        EXPECT_EQ(expected, events());
     }
 }
 
-TEST_F(InputTest, KeysWithoutATableEntryAreDropped) {
+// Before initialize there is no table; a code of 256 or more has no entry in it.
+TEST_F(KeyEventTest, KeysWithoutATableEntryAreDropped) {
     input()->shutdown();
     send(WM_KEYDOWN, keyA);
     ASSERT_TRUE(input()->initialize());
-    EXPECT_FALSE(input()->isKeyDown(keyA)) << "pressed before initialize";
-    input()->addGenericKeyCallback(recordKey, first);
     send(WM_KEYDOWN, 0x100 + keyA);
-    EXPECT_TRUE(g_keyReports.empty());
-    EXPECT_FALSE(input()->isKeyDown(keyA));
-    EXPECT_FALSE(input()->isKeyDown(0x100 + keyA));
+    for (unsigned key = 0; key < 256; ++key)
+        EXPECT_FALSE(input()->isKeyDown(key)) << key;
+    EXPECT_EQ((Events{"clip free", wholeWindow}), events());
+}
+
+// Left, right and middle buttons (1, 2, 4), their double-clicks (6, 7, 248) and the wheel
+// (3 away, 5 towards) are presses and releases; the button-up after a double-click releases
+// the double-click's code. System callbacks run on presses of a key and on the presses and
+// releases of buttons, keyed by the message's flags.
+TEST_F(KeyEventTest, ButtonsDoubleClicksAndWheelTurnsArePressesAndReleases) {
+    listenFor(MK_LBUTTON | MK_CONTROL);
+    listenFor('B');
+    play({{WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL},
+          {WM_LBUTTONUP, MK_CONTROL},
+          {WM_LBUTTONDBLCLK, MK_LBUTTON},
+          {WM_LBUTTONUP, MK_LBUTTON | MK_CONTROL},
+          {WM_RBUTTONDBLCLK, MK_RBUTTON},
+          {WM_RBUTTONUP, 0},
+          {WM_MBUTTONDBLCLK, MK_MBUTTON},
+          {WM_MBUTTONUP, 0},
+          {WM_MBUTTONDOWN, MK_MBUTTON},
+          {WM_MBUTTONUP, 0},
+          {WM_MBUTTONUP, 0},
+          {WM_MOUSEWHEEL, wheel(-3 * WHEEL_DELTA)},
+          {WM_MOUSEWHEEL, wheel(0)},
+          {WM_MOUSEWHEEL, wheel(WHEEL_DELTA, MK_SHIFT)},
+          {WM_KEYDOWN, 'B'},
+          {WM_KEYDOWN, 'B'},
+          {WM_KEYUP, 'B'}});
+    EXPECT_EQ(
+        (Events{"1 press",   "system 9",  "1 release", "6 press",     "6 release", "system 9",
+                "7 press",   "7 release", "248 press", "248 release", "4 press",   "4 release",
+                "5 press",   "5 release", "3 press",   "3 release",   "3 press",   "3 release",
+                "system 66", "66 press",  "system 66", "66 repeat",   "66 release"}),
+        events());
+}
+
+// Control+F11 toggles confinement after the system callbacks ran, auto-repeats included, and
+// never reaches the table; F11 alone is an ordinary key.
+TEST_F(KeyEventTest, ControlF11TogglesConfinementWithoutTouchingTheTable) {
+    listenFor(VK_F11);
+    play({{WM_KEYDOWN, VK_CONTROL},
+          {WM_KEYDOWN, VK_F11},
+          {WM_KEYDOWN, VK_F11},
+          {WM_KEYUP, VK_F11},
+          {WM_KEYUP, VK_CONTROL},
+          {WM_KEYDOWN, VK_F11}});
+    EXPECT_EQ((Events{"17 press", "system 122", "clip free", "system 122", wholeWindow,
+                      "17 release", "system 122", "122 press"}),
+              events());
 }
 
 TEST_F(InputTest, InitializeConfinesAndCentresAndShutdownWarnsOfLeftoverCallbacks) {
-    EXPECT_EQ(ClipCalls{windowRect()}, clips());
+    EXPECT_EQ(Events{wholeWindow}, events());
     EXPECT_EQ((Pixels{windowX + windowWidth / 2, windowY + windowHeight / 2}), cursor());
     EXPECT_TRUE(input()->setEnabled(false));
     EXPECT_FALSE(input()->setEnabled(false));
-
-    input()->addGenericKeyCallback(recordKey, first);
-    input()->addGenericKeyCallback(recordKey, second);
+    input()->addGenericKeyCallback(recordKey, nullptr);
+    input()->addGenericKeyCallback(recordKey, nullptr);
     EXPECT_TRUE(input()->shutdown());
-    DbRecord warning = lastRecord();
+    const DbRecord warning = lastRecord();
     EXPECT_EQ(dbRecordWarning, warning.kind);
     EXPECT_EQ(1u, warning.channel);
     EXPECT_STREQ("2 generic key callbacks not deleted", warning.text);
-    EXPECT_EQ(ClipCalls{noClip()}, clips());
+    EXPECT_EQ(Events{"clip free"}, events());
+    input()->removeGenericKeyCallback(recordKey);
+    input()->removeGenericKeyCallback(recordKey);
 }
 
 TEST_F(InputTest, MouseDeltaReadsLessThanOnePixelAsNoneAndRecentres) {
@@ -106,111 +202,135 @@ TEST_F(InputTest, MouseDeltaReadsLessThanOnePixelAsNoneAndRecentres) {
     // rounded again. Even the middle pixel is a fraction of a pixel off 0.5 and reads as none.
     const auto offset = [](double position) { return asFloat(asFloat(position) - 0.5); };
     const struct {
-        int right;
-        int up;
-        float dx;
-        float dy;
-    } moves[] = {
-        {0, 0, 0.0f, 0.0f},
-        {1, 0, offset(401.0 / 799), 0.0f},
-        {2, 0, offset(402.0 / 799), 0.0f},
-        {-2, 3, offset(398.0 / 799), offset(302.0 / 599)},
-    };
+        int right, up;
+        float dx, dy;
+    } moves[] = {{0, 0, 0.0f, 0.0f},
+                 {1, 0, offset(401.0 / 799), 0.0f},
+                 {-2, 3, offset(398.0 / 799), offset(302.0 / 599)}};
     for (const auto& move : moves) {
         SetCursorPos(middle[0] + move.right, middle[1] - move.up);
-        float dx = -1.0f;
-        float dy = -1.0f;
+        float dx = -1.0f, dy = -1.0f;
         input()->getMouseDelta(&dx, &dy);
-        EXPECT_EQ(move.dx, dx) << move.right;
-        EXPECT_EQ(move.dy, dy) << move.up;
+        EXPECT_EQ((std::vector<float>{move.dx, move.dy}), (std::vector<float>{dx, dy}));
         EXPECT_EQ(middle, cursor());
     }
 }
 
 TEST_F(InputTest, NestedCaptureParksTheCursorAndTheLastReleasePutsItBack) {
-    const Pixels start = {260, 170};
-    const Pixels middle = {windowX + windowWidth / 2, windowY + windowHeight / 2};
-    SetCursorPos(start[0], start[1]);
+    SetCursorPos(260, 170);
     input()->captureMouse(true);
     SetCursorPos(300, 300);
     input()->captureMouse(true);
     input()->captureMouse(false);
-    EXPECT_EQ(middle, cursor());
+    EXPECT_EQ((Pixels{windowX + windowWidth / 2, windowY + windowHeight / 2}), cursor());
     EXPECT_TRUE(input()->isMouseCaptured());
     input()->captureMouse(false);
-    EXPECT_EQ(start, cursor());
+    EXPECT_EQ((Pixels{260, 170}), cursor());
     EXPECT_FALSE(input()->isMouseCaptured());
-
     input()->captureMouse(false); // one too many: the depth stays 0
     input()->captureMouse(true);
+    EXPECT_TRUE(input()->isMouseCaptured());
     input()->captureMouse(false);
     EXPECT_FALSE(input()->isMouseCaptured());
 }
 
-class KeyNameTest : public ::testing::Test {
-protected:
-    std::u16string nameOf(unsigned key, unsigned length = 64) {
-        m_result = InputInterface::i()->getKeyName(key, m_buffer, length);
-        return reinterpret_cast<const char16_t*>(m_buffer);
-    }
+// To pixels: X0 + x W and Y0 + H (1 - y) taken exactly, then truncated toward zero, so 1.0
+// lands one past the right edge and the floats 0.7 and 0.3, a little off, a pixel short. Back
+// from pixels the last column and row divide by W - 1 and H - 1, rounded once to float.
+TEST_F(InputTest, ConversionsFollowTheMovedWindowWithYUpwards) {
+    SysInputInterface* sys = sysInput();
+    for (const auto& row : {std::vector<float>{0.0f, 100, 530},
+                            {1.0f, 740, 50},
+                            {-0.16f, -2, 606},
+                            {0.7f, 547, 194},
+                            {0.3f, 292, 385}})
+        EXPECT_EQ(row, (std::vector<float>{row[0], float(sys->toScreenX(row[0])),
+                                           float(sys->toScreenY(row[0]))}));
+    for (const auto& row : {std::vector<double>{50, -50.0 / 639, 1.0},
+                            {100, 0.0, 429.0 / 479},
+                            {260, 160.0 / 639, 269.0 / 479},
+                            {739, 1.0, -210.0 / 479}})
+        EXPECT_EQ(
+            (std::vector<float>{asFloat(row[1]), asFloat(row[2])}),
+            (std::vector<float>{sys->toNormalizedX(int(row[0])), sys->toNormalizedY(int(row[0]))}))
+            << row[0];
+    EXPECT_EQ(asFloat(100.0 / 480), sys->toNormalizedHeight(100));
+    place(0, 0, windowWidth, windowHeight);
+    EXPECT_EQ(0, sys->toScreenX(-0.001f));
+}
 
-    unsigned short m_buffer[2048];
-    bool m_result = false;
-};
-
-TEST_F(KeyNameTest, NamesFitTheBufferWithTheirTerminatorOrComeBackEmpty) {
-    EXPECT_EQ(u"A", nameOf(keyA, 2047));
-    const std::u16string pause = nameOf(VK_PAUSE);
-    ASSERT_FALSE(pause.empty());
-    EXPECT_FALSE(nameOf(VK_DIVIDE).empty());
-    const unsigned fits = static_cast<unsigned>(pause.size()) + 1;
-    EXPECT_EQ(pause, nameOf(VK_PAUSE, fits));
-    EXPECT_EQ(u"", nameOf(VK_PAUSE, fits - 1));
-    EXPECT_TRUE(m_result);
-
-    EXPECT_EQ(u"", nameOf(0x07)); // a code that no key sends has no scan code
-    EXPECT_FALSE(m_result);
-    std::memset(m_buffer, 0x7F, sizeof m_buffer);
-    EXPECT_FALSE(InputInterface::i()->getKeyName(keyA, m_buffer, 2048));
-    EXPECT_FALSE(InputInterface::i()->getKeyName(0, m_buffer, 64));
-    EXPECT_FALSE(InputInterface::i()->getKeyName(keyA, m_buffer, 0));
-    EXPECT_EQ(0x7F7Fu, m_buffer[0]);
+// Confinement off: the whole window frees the cursor and the kept rectangle waits; on: the
+// whole window still clips.
+TEST_F(InputTest, ClipRectanglesAreKeptWhileConfinementIsOff) {
+    events();
+    SysInputInterface* sys = sysInput();
+    sys->setClipRect(0.25f, 0.75f, 0.25f, 0.75f);
+    sys->setConfineToWindow(false);
+    sys->setClipRect(0.0f, 1.0f, 0.0f, 1.0f);
+    sys->setConfineToWindow(true);
+    EXPECT_TRUE(sys->applyClipRect(true));
+    EXPECT_TRUE(sys->applyClipRect(false));
+    sys->setClipRect(0.0f, 1.0f, 0.0f, 1.0f);
+    sys->setConfineToWindow(false);
+    EXPECT_TRUE(sys->applyClipRect(true));
+    const char* const quarter = "clip 260 170 580 410";
+    EXPECT_EQ((Events{quarter, "clip free", quarter, "clip free", wholeWindow, "clip free"}),
+              events());
 }
 
 // The word the library builds for the layout's name lookup, seen through its import table.
 LONG g_keyWord = 0;
-UINT WINAPI noScanCode(UINT, UINT) {
-    return 0;
-}
 int WINAPI recordKeyWord(LONG word, LPSTR name, int size) {
     g_keyWord = word;
     return lstrcpynA(name, "key", size) ? 3 : 0;
 }
+UINT WINAPI noScanCode(UINT, UINT) {
+    return 0;
+}
 
-TEST_F(KeyNameTest, ExtendedKeysGetBit24AndPauseAndDivideHaveFixedScanCodes) {
-    HMODULE platform = GetModuleHandleA("platform.dll");
+// Names fit with their terminator or come back empty (still true); bad arguments are refused
+// before anything is written. Extended keys get bit 24; Pause and Divide, which layouts may map
+// to no scan code, get the codes their keys send.
+TEST(KeyNames, FitTheBufferAndNameExtendedKeysApart) {
+    unsigned short buffer[2048];
+    const auto name = [&buffer](unsigned key, unsigned length) {
+        const bool result = InputInterface::i()->getKeyName(key, buffer, length);
+        std::string text = result ? "true " : "false ";
+        for (const unsigned short* c = buffer; *c; ++c)
+            text += char(*c);
+        return text;
+    };
+    EXPECT_EQ("true A", name(keyA, 2047));
+    const std::string pause = name(VK_PAUSE, 64);
+    const unsigned fits = unsigned(pause.size()) - 4;
+    EXPECT_EQ(pause, name(VK_PAUSE, fits));
+    EXPECT_EQ("true ", name(VK_PAUSE, fits - 1));
+    EXPECT_EQ("false ", name(0x07, 64)) << "a code that no key sends has no scan code";
+    std::memset(buffer, 'x', sizeof buffer);
+    for (const auto& row :
+         {std::pair<unsigned, unsigned>{keyA, 2048}, {0, 64}, {keyA, 0}, {256, 64}})
+        EXPECT_FALSE(InputInterface::i()->getKeyName(row.first, buffer, row.second)) << row.first;
+    EXPECT_EQ('x', buffer[0] & 0xFF);
+
+    const HMODULE platform = GetModuleHandleA("platform.dll");
     ImportPatch names(platform, "user32.dll", "GetKeyNameTextA",
                       reinterpret_cast<void*>(recordKeyWord));
-    ASSERT_TRUE(names.active());
     const LONG extended = 0x1000000;
-    for (unsigned key : {VK_LEFT, VK_INSERT, VK_RCONTROL, VK_RMENU, VK_NUMLOCK, VK_APPS}) {
-        EXPECT_EQ(u"key", nameOf(key));
-        EXPECT_EQ(extended, g_keyWord & ~0xFF0000) << "key " << key;
+    const LONG rows[][2] = {{VK_LEFT, extended},  {VK_INSERT, extended},  {VK_RCONTROL, extended},
+                            {VK_RMENU, extended}, {VK_NUMLOCK, extended}, {VK_APPS, extended},
+                            {LONG(keyA), 0},      {VK_NUMPAD8, 0},        {VK_LCONTROL, 0}};
+    for (const auto& row : rows) {
+        name(row[0], 64);
+        EXPECT_EQ(row[1], g_keyWord & ~0xFF0000) << "key " << row[0];
     }
-    for (unsigned key : {keyA, unsigned(VK_NUMPAD8), unsigned(VK_LCONTROL)}) {
-        nameOf(key);
-        EXPECT_EQ(0, g_keyWord & ~0xFF0000) << "key " << key;
-    }
-
     ImportPatch scanCodes(platform, "user32.dll", "MapVirtualKeyA",
                           reinterpret_cast<void*>(noScanCode));
-    ASSERT_TRUE(scanCodes.active());
-    nameOf(VK_PAUSE);
+    ASSERT_TRUE(names.active() && scanCodes.active());
+    EXPECT_EQ("true key", name(VK_PAUSE, 64));
     EXPECT_EQ(0x450000, g_keyWord);
-    nameOf(VK_DIVIDE);
+    name(VK_DIVIDE, 64);
     EXPECT_EQ(0x350000 | extended, g_keyWord);
-    EXPECT_EQ(u"", nameOf(keyA));
-    EXPECT_FALSE(m_result);
+    EXPECT_EQ("false ", name(keyA, 64));
 }
 
 } // namespace

@@ -1,4 +1,5 @@
-// The dialog service's boxes, shown for real and answered by a watcher thread.
+// The dialog service's boxes, shown for real and answered by a watcher thread, and the
+// fatal-error exit in a child process.
 #include "NamedInterface.h"
 #include "PlatApp.h"
 #include "SysDialogInterface.h"
@@ -6,13 +7,7 @@
 #include "support/box_watcher.h"
 #include "support/child_process.h"
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <string>
-#include <thread>
 
 namespace {
 
@@ -36,87 +31,26 @@ protected:
     SysDialogInterface* m_dialogs = nullptr;
 };
 
-TEST_F(SysDialogTest, MessageBoxShowsCaptionAndTextAndPassesTheAnswerOn) {
-    BoxWatcher watcher(IDOK);
-    EXPECT_EQ(IDOK, m_dialogs->messageBox("Saved", "Your game was saved."));
-    watcher.join();
-    ASSERT_TRUE(watcher.found());
-    EXPECT_EQ("Saved", watcher.caption());
-    EXPECT_NE(std::string::npos, watcher.texts().find("Your game was saved."));
-    EXPECT_EQ(nullptr, watcher.owner()) << "no game window yet";
-}
-
-// Watches for the test dialog: reads its two texts, tries every way out but OK, checks that
-// the dialog is still there, then presses OK.
-class DialogWatcher {
-public:
-    DialogWatcher() : m_thread([this] { watch(); }) {}
-    ~DialogWatcher() { m_thread.join(); }
-
-    std::string text;
-    std::string other;
-    std::atomic<bool> survivedOtherWays{false};
-    std::atomic<bool> found{false};
-
-private:
-    void watch() {
-        HWND dialog = nullptr;
-        for (int attempt = 0; attempt < 100 && !dialog; ++attempt) {
-            Sleep(50);
-            dialog = FindWindowA("#32770", "Test dialog");
-        }
-        if (!dialog)
-            return;
-        found = true;
-        char buffer[128];
-        GetDlgItemTextA(dialog, testDialogText, buffer, sizeof buffer);
-        text = buffer;
-        GetDlgItemTextA(dialog, testDialogOther, buffer, sizeof buffer);
-        other = buffer;
-        PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
-        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-        PostMessageA(dialog, WM_CLOSE, 0, 0);
-        PostMessageA(dialog, WM_COMMAND, IDNO, 0);
-        Sleep(300);
-        survivedOtherWays = IsWindow(dialog) && IsWindowVisible(dialog);
-        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    }
-
-    std::thread m_thread;
-};
-
+// The text goes into the one control named; only OK ends the dialog, with 0.
 TEST_F(SysDialogTest, DialogBoxPutsTheTextIntoOneControlAndEndsOnlyOnOk) {
-    DialogWatcher watcher;
-    int result = m_dialogs->dialogBox(testDialogTemplate, "Version 1.0", testDialogText);
-    EXPECT_EQ(0, result);
-    EXPECT_TRUE(watcher.found);
-    EXPECT_TRUE(watcher.survivedOtherWays) << "Escape, cancel and close must not end it";
-    EXPECT_EQ("Version 1.0", watcher.text);
-    EXPECT_EQ("Other text", watcher.other);
-}
-
-TEST_F(SysDialogTest, DialogBoxWithoutTextLeavesTheTemplateAlone) {
-    DialogWatcher watcher;
-    EXPECT_EQ(0, m_dialogs->dialogBox(testDialogTemplate, nullptr, testDialogText));
-    EXPECT_EQ("Template text", watcher.text);
-    EXPECT_EQ("Other text", watcher.other);
-}
-
-TEST_F(SysDialogTest, AMissingTemplateGivesMinusOne) {
+    for (const char* text : {"Version 1.0", static_cast<const char*>(nullptr)}) {
+        BoxWatcher watcher(IDOK, true);
+        EXPECT_EQ(0, m_dialogs->dialogBox(testDialogTemplate, text, testDialogText));
+        watcher.join();
+        EXPECT_EQ("Test dialog", watcher.caption());
+        EXPECT_EQ(std::string(text ? text : "Template text") + "\nOther text\nOK\n",
+                  watcher.texts());
+        EXPECT_TRUE(watcher.survivedOtherWays()) << "Escape, cancel and close must not end it";
+    }
     EXPECT_EQ(-1, m_dialogs->dialogBox(testDialogMissing, "lost", testDialogText));
 }
-
-} // namespace
-
-namespace {
 
 TEST(FatalError, HidesTheWindowAsksTheUserClosesTheWindowAndExits) {
     ChildResult child = runChild("\"" + programDirectory() + "dialog_child.exe\"");
     ASSERT_TRUE(child.finished);
     EXPECT_EQ(7u, child.exitCode) << child.output << "(1 would mean a breakpoint was raised)";
     EXPECT_EQ("window shown\n"
-              "game window hidden at the box\n"
-              "box owned by the game window\n"
+              "box \"Fatal Error\" owned by the hidden game window\n"
               "window asked to close with 100\n"
               "window destroyed\n",
               child.output);

@@ -6,12 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <memory>
 
 namespace {
 
 const long long testFrequency = 10000000;
-
 long long g_counter = 0;
 long long g_frequency = testFrequency;
 
@@ -28,14 +26,8 @@ BOOL WINAPI scriptedFrequency(LARGE_INTEGER* frequency) {
 class TimerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        HMODULE platform = GetModuleHandleA("platform.dll");
-        m_counter.reset(new ImportPatch(platform, "kernel32.dll", "QueryPerformanceCounter",
-                                        reinterpret_cast<void*>(scriptedCounter)));
-        m_frequency.reset(new ImportPatch(platform, "kernel32.dll", "QueryPerformanceFrequency",
-                                          reinterpret_cast<void*>(scriptedFrequency)));
-        ASSERT_TRUE(m_counter->active());
-        ASSERT_TRUE(m_frequency->active());
-        g_counter = 1000;
+        ASSERT_TRUE(m_counter.active());
+        ASSERT_TRUE(m_frequency.active());
         g_frequency = testFrequency;
         Timer::setOverheadTicks(0);
     }
@@ -51,164 +43,106 @@ protected:
 
 private:
     long long m_savedOverhead = Timer::getOverheadTicks();
-    std::unique_ptr<ImportPatch> m_counter;
-    std::unique_ptr<ImportPatch> m_frequency;
+    ImportPatch m_counter{GetModuleHandleA("platform.dll"), "kernel32.dll",
+                          "QueryPerformanceCounter", reinterpret_cast<void*>(scriptedCounter)};
+    ImportPatch m_frequency{GetModuleHandleA("platform.dll"), "kernel32.dll",
+                            "QueryPerformanceFrequency",
+                            reinterpret_cast<void*>(scriptedFrequency)};
 };
 
-const Timer::timerResolution allResolutions[] = {Timer::microseconds, Timer::milliseconds,
-                                                 Timer::seconds, Timer::ticks,
-                                                 static_cast<Timer::timerResolution>(7)};
-
-TEST_F(TimerTest, ANewTimerIsStoppedAtZeroInEveryResolution) {
-    for (Timer::timerResolution resolution : allResolutions) {
-        Timer timer(resolution);
-        EXPECT_EQ(resolution, timer.getResolution());
-        EXPECT_FALSE(timer.isTimerRunning());
-        EXPECT_EQ(0, timer.getElapsedTime()) << resolution;
-        EXPECT_EQ(0.0f, timer.getElapsedTimeReal()) << resolution;
-        timer.stop();
-        EXPECT_FALSE(timer.isTimerRunning());
-        EXPECT_EQ(0, timer.getElapsedTime()) << "stop on a stopped timer does nothing";
+// One segment of ticks read in each unit: scaled by the frequency the timer was made with,
+// less the overhead and never below 0; values above ticks read as ticks; without a frequency
+// only ticks read; products beyond 64 bits keep their size and quotients beyond them saturate.
+TEST_F(TimerTest, ASegmentReadsInEveryUnit) {
+    const auto other = static_cast<Timer::timerResolution>(7);
+    const long long huge = 1LL << 62;
+    const struct {
+        Timer::timerResolution resolution;
+        long long frequency, overhead, ticks;
+        float real;
+        long long whole;
+        double tolerance;
+    } rows[] = {
+        {Timer::seconds, testFrequency, 0, 25000000, 2.5f, 2, 0},
+        {Timer::milliseconds, testFrequency, 0, 25000000, 2500.0f, 2500, 0},
+        {Timer::microseconds, testFrequency, 0, 25000000, 2500000.0f, 2500000, 0},
+        {Timer::ticks, testFrequency, 0, 25000000, 25000000.0f, 25000000, 0},
+        {other, testFrequency, 0, 25000000, 25000000.0f, 25000000, 0},
+        {Timer::microseconds, testFrequency, 10, 810, 80.0f, 80, 0},
+        {Timer::seconds, testFrequency, 500, 499, 0.0f, 0, 0},
+        {Timer::ticks, testFrequency, 500, 499, 0.0f, 0, 0},
+        {Timer::milliseconds, 0, 0, 500, 0.0f, 0, 0},
+        {Timer::ticks, 0, 0, 500, 500.0f, 500, 0},
+        {Timer::microseconds, testFrequency, 0, huge, float(huge / 10), huge / 10, 1e4},
+        {Timer::microseconds, 1, 0, huge, float(huge) * 1e6f, LLONG_MAX, 0},
+    };
+    for (const auto& row : rows) {
+        g_frequency = row.frequency;
+        Timer::setOverheadTicks(row.overhead);
+        Timer timer(row.resolution);
+        EXPECT_EQ(row.resolution, timer.getResolution());
+        EXPECT_EQ(0, timer.getElapsedTime()) << "a new timer is stopped at 0";
+        segment(timer, 1, 1 + row.ticks);
+        EXPECT_FLOAT_EQ(row.real, timer.getElapsedTimeReal()) << row.resolution << " " << row.ticks;
+        if (row.tolerance == 0) {
+            EXPECT_EQ(row.whole, timer.getElapsedTime()) << row.resolution << " " << row.ticks;
+        } else {
+            EXPECT_NEAR(double(row.whole), double(timer.getElapsedTime()), row.tolerance);
+        }
     }
     EXPECT_EQ(Timer::microseconds, Timer().getResolution());
 }
 
-TEST_F(TimerTest, SegmentsAddUpAndTheOverheadIsTakenOncePerReading) {
+TEST_F(TimerTest, SegmentsAddUpAndOnlyResetRestartAndANewUnitClearThem) {
     Timer::setOverheadTicks(10);
     Timer timer(Timer::ticks);
+    timer.stop();
+    EXPECT_FALSE(timer.isTimerRunning()) << "stop on a stopped timer does nothing";
     segment(timer, 100, 400);
     segment(timer, 1000, 1500);
+    EXPECT_EQ(790, timer.getElapsedTime()) << "the overhead is taken once per reading";
     EXPECT_EQ(790, timer.getElapsedTime());
-    EXPECT_EQ(790.0f, timer.getElapsedTimeReal());
-    EXPECT_EQ(790, timer.getElapsedTime()) << "a reading changes nothing";
-
-    Timer scaled(Timer::microseconds);
-    segment(scaled, 100, 400);
-    segment(scaled, 1000, 1510);
-    EXPECT_EQ(80, scaled.getElapsedTime()) << "800 corrected ticks at 10 MHz";
-}
-
-TEST_F(TimerTest, ARunningTimerReadsItsRunningSegmentAndKeepsRunning) {
-    Timer timer(Timer::ticks);
-    segment(timer, 100, 300);
-    g_counter = 1000;
+    g_counter = 2000;
     timer.start();
-    g_counter = 1600;
-    EXPECT_EQ(800, timer.getElapsedTime());
+    g_counter = 2600;
+    EXPECT_EQ(1390.0f, timer.getElapsedTimeReal()) << "the running segment counts";
     EXPECT_TRUE(timer.isTimerRunning());
-    g_counter = 1900;
-    EXPECT_EQ(1100.0f, timer.getElapsedTimeReal());
-
     g_counter = 5000;
-    timer.start(); // begins a new segment: the running one is dropped
+    timer.start(); // the running segment is dropped
+    timer.setResolution(Timer::ticks);
+    EXPECT_TRUE(timer.isTimerRunning()) << "the same unit changes nothing";
     g_counter = 5050;
     timer.stop();
-    EXPECT_EQ(250, timer.getElapsedTime());
-    EXPECT_FALSE(timer.isTimerRunning());
-}
+    EXPECT_EQ(840, timer.getElapsedTime());
 
-TEST_F(TimerTest, ResetRestartAndAChangeOfResolutionClearTheTotal) {
-    Timer timer(Timer::ticks);
-    segment(timer, 100, 300);
-    g_counter = 1000;
-    timer.start();
-    timer.setResolution(Timer::ticks);
-    EXPECT_TRUE(timer.isTimerRunning()) << "the same resolution changes nothing";
-    g_counter = 1100;
-    EXPECT_EQ(300, timer.getElapsedTime());
-
-    timer.setResolution(Timer::seconds);
-    EXPECT_EQ(Timer::seconds, timer.getResolution());
+    Timer copy(Timer::seconds);
+    copy = timer;
+    g_frequency = testFrequency / 2;
+    timer.setResolution(Timer::milliseconds);
     EXPECT_FALSE(timer.isTimerRunning());
     EXPECT_EQ(0, timer.getElapsedTime());
-    g_counter = 1000 + 5 * testFrequency;
-    EXPECT_EQ(0, timer.getElapsedTime()) << "stopped at 0";
+    EXPECT_EQ(Timer::ticks, copy.getResolution());
+    EXPECT_EQ(840, copy.getElapsedTime()) << "a copy keeps the total";
+    Timer::setOverheadTicks(0);
+    Timer halfRate(Timer::seconds);
+    segment(halfRate, 100, 100 + testFrequency);
+    copy = halfRate;
+    EXPECT_EQ(2, copy.getElapsedTime()) << "and the frequency the original was made with";
 
-    timer.setResolution(Timer::ticks);
     segment(timer, 100, 300);
-    g_counter = 2000;
+    g_counter = 7000;
     timer.restart();
-    EXPECT_TRUE(timer.isTimerRunning());
-    g_counter = 2040;
-    EXPECT_EQ(40, timer.getElapsedTime()) << "restart runs from 0";
+    g_counter = 7000 + testFrequency;
+    EXPECT_EQ(1000, timer.getElapsedTime()) << "restart runs from 0";
     timer.reset();
     EXPECT_FALSE(timer.isTimerRunning());
     EXPECT_EQ(0, timer.getElapsedTime());
-}
-
-TEST_F(TimerTest, AnOverheadAboveTheTicksReadsZero) {
-    Timer::setOverheadTicks(500);
-    for (Timer::timerResolution resolution : allResolutions) {
-        Timer timer(resolution);
-        segment(timer, 100, 599);
-        EXPECT_EQ(0, timer.getElapsedTime()) << resolution;
-        EXPECT_EQ(0.0f, timer.getElapsedTimeReal()) << resolution;
-    }
-}
-
-TEST_F(TimerTest, TwoAndAHalfSecondsInEachResolution) {
-    const struct {
-        Timer::timerResolution resolution;
-        float real;
-        long long whole;
-    } cases[] = {
-        {Timer::seconds, 2.5f, 2},
-        {Timer::milliseconds, 2500.0f, 2500},
-        {Timer::microseconds, 2500000.0f, 2500000},
-        {Timer::ticks, 25000000.0f, 25000000},
-        {static_cast<Timer::timerResolution>(4), 25000000.0f, 25000000},
-    };
-    for (const auto& c : cases) {
-        Timer timer(c.resolution);
-        segment(timer, 1, 1 + 25000000);
-        EXPECT_EQ(c.real, timer.getElapsedTimeReal()) << c.resolution;
-        EXPECT_EQ(c.whole, timer.getElapsedTime()) << c.resolution;
-    }
-}
-
-TEST_F(TimerTest, CopiesKeepTheFrequencyTheyWereMadeWith) {
-    Timer original(Timer::milliseconds);
-    segment(original, 100, 100 + testFrequency);
-    g_frequency = testFrequency / 2;
-    Timer copy(Timer::seconds);
-    EXPECT_EQ(&copy, &(copy = original));
-    EXPECT_EQ(Timer::milliseconds, copy.getResolution());
-    EXPECT_EQ(1000, copy.getElapsedTime()) << "read with the original's frequency";
-    g_counter = 7000;
-    original.start();
-    copy = original;
-    EXPECT_TRUE(copy.isTimerRunning());
-}
-
-TEST_F(TimerTest, WithoutAFrequencyOnlyTicksRead) {
-    g_frequency = 0;
-    Timer scaled(Timer::milliseconds);
-    Timer raw(Timer::ticks);
-    segment(scaled, 100, 600);
-    segment(raw, 100, 600);
-    EXPECT_EQ(0, scaled.getElapsedTime());
-    EXPECT_EQ(0.0f, scaled.getElapsedTimeReal());
-    EXPECT_EQ(500, raw.getElapsedTime());
-}
-
-TEST_F(TimerTest, ReadingsBeyondTheExactProductKeepTheirSize) {
-    const long long huge = 1LL << 62;
-    Timer timer(Timer::microseconds);
-    segment(timer, 1, 1 + huge);
-    EXPECT_NEAR(double(huge) / 10, double(timer.getElapsedTime()), 1e4)
-        << "2^62 ticks at 10 MHz, not a wrapped product";
-    g_frequency = 1;
-    Timer tooLong(Timer::microseconds);
-    segment(tooLong, 1, 1 + huge);
-    EXPECT_EQ(LLONG_MAX, tooLong.getElapsedTime()) << "a quotient beyond 64 bits saturates";
 }
 
 TEST(TimerOnTheRealCounter, MeasuresASleep) {
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     EXPECT_EQ(frequency.QuadPart, Timer::getWindowsTimerFrequency());
-    EXPECT_GE(Timer::getOverheadTicks(), 0) << "calibrated at load";
-    EXPECT_LT(Timer::getOverheadTicks(), frequency.QuadPart / 10);
     Timer timer(Timer::milliseconds);
     timer.start();
     Sleep(30);

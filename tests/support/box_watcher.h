@@ -1,5 +1,6 @@
 // Finds the first dialog box this process shows, records what it shows and presses a
-// button on it, so that modal boxes cannot hang a test.
+// button on it, so that modal boxes cannot hang a test. Asked to, it first tries every other
+// way out (Escape, cancel, close, No) and notes whether the box survived them.
 #pragma once
 
 #include <windows.h>
@@ -9,7 +10,8 @@
 
 class BoxWatcher {
 public:
-    explicit BoxWatcher(int button = IDOK) : m_button(button), m_thread([this] { watch(); }) {}
+    explicit BoxWatcher(int button = IDOK, bool tryOtherWays = false)
+        : m_button(button), m_tryOtherWays(tryOtherWays), m_thread([this] { watch(); }) {}
     ~BoxWatcher() { join(); }
 
     void join() {
@@ -22,6 +24,8 @@ public:
     // Every child window's text, one per line.
     const std::string& texts() const { return m_texts; }
     HWND owner() const { return m_owner; }
+    bool ownerVisible() const { return m_ownerVisible; }
+    bool survivedOtherWays() const { return m_survived; }
 
 private:
     static BOOL CALLBACK findBox(HWND window, LPARAM found) {
@@ -56,13 +60,25 @@ private:
         m_caption = caption;
         EnumChildWindows(box, collectText, reinterpret_cast<LPARAM>(&m_texts));
         m_owner = GetWindow(box, GW_OWNER);
+        m_ownerVisible = IsWindowVisible(m_owner);
+        if (m_tryOtherWays) {
+            PostMessageA(box, WM_KEYDOWN, VK_ESCAPE, 0);
+            PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+            PostMessageA(box, WM_CLOSE, 0, 0);
+            PostMessageA(box, WM_COMMAND, IDNO, 0);
+            Sleep(300);
+            m_survived = IsWindow(box) && IsWindowVisible(box);
+        }
         m_box = box;
         PostMessageA(box, WM_COMMAND, MAKEWPARAM(m_button, BN_CLICKED), 0);
     }
 
     int m_button;
+    bool m_tryOtherWays;
     HWND m_box = nullptr;
     HWND m_owner = nullptr;
+    bool m_ownerVisible = false;
+    bool m_survived = false;
     std::string m_caption;
     std::string m_texts;
     std::thread m_thread;
