@@ -47,29 +47,29 @@ struct Reader {
         return value;
     }
     BYTE byte() { return static_cast<BYTE>(fixed(1)); }
-    ULONG_PTR uleb() {
+    // A LEB128 number's 7-bit groups, least significant first; shift ends past the last
+    // group and last holds it, for the sign of the signed form.
+    ULONG_PTR leb(unsigned* shift, BYTE* last) {
         ULONG_PTR value = 0;
-        unsigned shift = 0;
-        BYTE piece = 0;
+        *shift = 0;
         do {
-            piece = byte();
-            if (shift < 8 * sizeof value)
-                value |= static_cast<ULONG_PTR>(piece & 0x7f) << shift;
-            shift += 7;
-        } while ((piece & 0x80) && !failed);
+            *last = byte();
+            if (*shift < 8 * sizeof value)
+                value |= static_cast<ULONG_PTR>(*last & 0x7f) << *shift;
+            *shift += 7;
+        } while ((*last & 0x80) && !failed);
         return value;
     }
+    ULONG_PTR uleb() {
+        unsigned shift;
+        BYTE last;
+        return leb(&shift, &last);
+    }
     LONG_PTR sleb() {
-        ULONG_PTR value = 0;
-        unsigned shift = 0;
-        BYTE piece = 0;
-        do {
-            piece = byte();
-            if (shift < 8 * sizeof value)
-                value |= static_cast<ULONG_PTR>(piece & 0x7f) << shift;
-            shift += 7;
-        } while ((piece & 0x80) && !failed);
-        if ((piece & 0x40) && shift < 8 * sizeof value)
+        unsigned shift;
+        BYTE last;
+        ULONG_PTR value = leb(&shift, &last);
+        if ((last & 0x40) && shift < 8 * sizeof value)
             value |= ~static_cast<ULONG_PTR>(0) << shift;
         return static_cast<LONG_PTR>(value);
     }
