@@ -27,11 +27,8 @@ std::string referenceJoin(std::string text, int count, char* const* argv, unsign
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0)
         return 0;
-    const unsigned bufferSize = data[0];
-    FuzzStrings strings(data + 1, size - 1);
-    const int count = strings.count() - 1;
-    FuzzStrings::Vector argv = strings.vector(1);
-    giveArguments(count, argv.get());
+    const FuzzCommandLine input(data, size);
+    const unsigned bufferSize = input.bufferSize;
 
     std::unique_ptr<char[]> buffer(new char[bufferSize ? bufferSize : 1]);
     std::memset(buffer.get(), 'x', bufferSize ? bufferSize : 1);
@@ -42,11 +39,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     // The text on entry is cut to what a terminated buffer can hold.
-    const std::string before = std::string(strings.at(0)).substr(0, bufferSize - 1);
+    const std::string before = std::string(input.strings.at(0)).substr(0, bufferSize - 1);
     std::memcpy(buffer.get(), before.c_str(), before.size() + 1);
     CmdLine::GetEntireString(buffer.get(), bufferSize);
     const void* end = std::memchr(buffer.get(), '\0', bufferSize);
     REQUIRE(end != nullptr);
-    REQUIRE(std::string(buffer.get()) == referenceJoin(before, count, argv.get(), bufferSize));
+    REQUIRE(std::string(buffer.get()) ==
+            referenceJoin(before, input.count, input.argv.get(), bufferSize));
     return 0;
 }

@@ -117,12 +117,8 @@ void checkName(const char* name, int count, char** argv, unsigned size) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0)
         return 0;
-    const unsigned bufferSize = data[0];
-    FuzzStrings strings(data + 1, size - 1);
-    const int count = strings.count() - 1;
-    FuzzStrings::Vector argv = strings.vector(1);
-    giveArguments(count, argv.get());
-    checkName(strings.at(0), count, argv.get(), bufferSize);
-    checkName(nullptr, count, argv.get(), bufferSize);
+    const FuzzCommandLine input(data, size);
+    checkName(input.strings.at(0), input.count, input.argv.get(), input.bufferSize);
+    checkName(nullptr, input.count, input.argv.get(), input.bufferSize);
     return 0;
 }
