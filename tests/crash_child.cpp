@@ -5,6 +5,7 @@
 #include "MainInterface.h"
 #include "PlatApp.h"
 #include "WindowInterface.h"
+#include "contracts/memory.h"
 #include "support/import_patch.h"
 
 #include <windows.h>
@@ -22,6 +23,34 @@ extern "C" __declspec(dllexport) __attribute__((noinline)) void crashByWriting(i
 extern "C" __declspec(dllexport) __attribute__((noinline)) void throwFromGame(const char* what) {
     throw std::runtime_error(what);
 }
+
+// Keeps a frame through the frame pointer, moves the stack pointer to stackPointer and
+// writes to address 16 there.
+extern "C" void faultOnStack(ULONG_PTR stackPointer) asm("faultOnStack");
+#if defined(__x86_64__)
+asm(R"(
+    .text
+    .seh_proc faultOnStack
+faultOnStack:
+    push %rbp
+    .seh_pushreg %rbp
+    mov %rsp, %rbp
+    .seh_setframe %rbp, 0
+    .seh_endprologue
+    mov %rcx, %rsp
+    movl $1, 16
+    .seh_endproc
+)");
+#else
+asm(R"(
+    .text
+faultOnStack:
+    push %ebp
+    mov %esp, %ebp
+    mov 8(%ebp), %esp
+    movl $1, 16
+)");
+#endif
 
 namespace {
 
@@ -62,13 +91,25 @@ __attribute__((noinline)) int recurse(int depth) {
     return g_keepRecursing ? recurse(depth + 1) + page[0] : page[0];
 }
 
+// Decommits a page of the thread's own stack far below the stack pointer and faults half a
+// page under it: the stack dump runs into the hole, while exception dispatch and the report
+// run on the committed stack below, inside the thread's stack bounds as dispatch requires.
+__attribute__((noinline)) void faultBelowStackHole() {
+    volatile char below[96 * 4096]; // the stack probe on entry commits these pages
+    ULONG_PTR hole = reinterpret_cast<ULONG_PTR>(&below[64 * 4096]) & ~ULONG_PTR(4095);
+    VirtualFree(reinterpret_cast<void*>(hole), 4096, MEM_DECOMMIT);
+    faultOnStack(hole - 2048);
+    below[0] = 0;
+}
+
 LRESULT CALLBACK faultingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_APP)
         *g_badAddress = 1;
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-HANDLE g_go = nullptr;
+HANDLE g_go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+DWORD g_lockHolder = 0;
 
 DWORD WINAPI faultOnSignal(void*) {
     WaitForSingleObject(g_go, INFINITE);
@@ -78,13 +119,28 @@ DWORD WINAPI faultOnSignal(void*) {
 
 // Faults in count threads at the same moment; only one report may stand.
 void faultInThreads(DWORD count) {
-    g_go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE threads[2];
     for (DWORD i = 0; i < count; ++i)
         threads[i] = CreateThread(nullptr, 0, faultOnSignal, nullptr, 0, nullptr);
     Sleep(50);
     SetEvent(g_go);
     WaitForMultipleObjects(count, threads, TRUE, 30000);
+}
+
+// memory.dll's lock entry: the holding thread signals once inside and never leaves.
+void WINAPI enterAndStay(CRITICAL_SECTION* section) {
+    EnterCriticalSection(section);
+    if (GetCurrentThreadId() == g_lockHolder) {
+        SetEvent(g_go);
+        Sleep(INFINITE);
+    }
+}
+
+DWORD WINAPI holdMemoryLock(void*) {
+    g_lockHolder = GetCurrentThreadId();
+    MemStats stats;
+    MemGetStats(&stats);
+    return 0;
 }
 
 // A game window whose messages the game pumps: a key callback throws, or the window
@@ -135,6 +191,14 @@ void crash() {
         char* block = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, 64));
         std::memset(block - 16, 0xcd, 96);
         crashByWriting(g_badAddress);
+    } else if (g_mode == "memory-lock") {
+        ImportPatch stay(GetModuleHandleA("memory.dll"), "kernel32.dll", "EnterCriticalSection",
+                         reinterpret_cast<void*>(enterAndStay));
+        CloseHandle(CreateThread(nullptr, 0, holdMemoryLock, nullptr, 0, nullptr));
+        if (stay.active() && WaitForSingleObject(g_go, 10000) == WAIT_OBJECT_0)
+            crashByWriting(g_badAddress);
+    } else if (g_mode == "stack-hole") {
+        faultBelowStackHole();
     } else if (g_mode == "abort") {
         std::abort();
     }
