@@ -24,34 +24,6 @@ extern "C" __declspec(dllexport) __attribute__((noinline)) void throwFromGame(co
     throw std::runtime_error(what);
 }
 
-// Keeps a frame through the frame pointer, moves the stack pointer to stackPointer and
-// writes to address 16 there.
-extern "C" void faultOnStack(ULONG_PTR stackPointer) asm("faultOnStack");
-#if defined(__x86_64__)
-asm(R"(
-    .text
-    .seh_proc faultOnStack
-faultOnStack:
-    push %rbp
-    .seh_pushreg %rbp
-    mov %rsp, %rbp
-    .seh_setframe %rbp, 0
-    .seh_endprologue
-    mov %rcx, %rsp
-    movl $1, 16
-    .seh_endproc
-)");
-#else
-asm(R"(
-    .text
-faultOnStack:
-    push %ebp
-    mov %esp, %ebp
-    mov 8(%ebp), %esp
-    movl $1, 16
-)");
-#endif
-
 namespace {
 
 std::string g_mode;
@@ -89,6 +61,16 @@ __attribute__((noinline)) int recurse(int depth) {
     volatile char page[4096];
     page[0] = static_cast<char>(depth);
     return g_keepRecursing ? recurse(depth + 1) + page[0] : page[0];
+}
+
+// Moves the stack pointer to "to" and writes to address 16 there. The frame pointer, which
+// the frame's address operand makes the function set up, still leads to the callers.
+__attribute__((noinline, optimize("no-omit-frame-pointer"))) void faultOnStack(ULONG_PTR to) {
+#if defined(__x86_64__)
+    asm volatile("mov %0, %%rsp\n\tmovl $1, 16" : : "r"(to), "r"(__builtin_frame_address(0)));
+#else
+    asm volatile("mov %0, %%esp\n\tmovl $1, 16" : : "r"(to), "r"(__builtin_frame_address(0)));
+#endif
 }
 
 // Decommits a page of the thread's own stack far below the stack pointer and faults half a

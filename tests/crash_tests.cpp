@@ -50,11 +50,10 @@ CrashRun runCrash(const std::string& arguments, const std::string& directoryName
     CreateDirectoryA((run.directory + "lib").c_str(), nullptr);
     for (const std::string& old : filesEndingWith(run.directory, ""))
         DeleteFileA((run.directory + old).c_str());
-    CopyFileA((programDirectory() + "crash_child.exe").c_str(),
-              (run.directory + "crash_child.exe").c_str(), FALSE);
-    for (const char* file : {"platform.dll", "diagnostics.dll", "memory.dll", "stringtable.dll"})
-        CopyFileA((programDirectory() + file).c_str(), (run.directory + "lib\\" + file).c_str(),
-                  FALSE);
+    for (std::string file :
+         {"crash_child.exe", "platform.dll", "diagnostics.dll", "memory.dll", "stringtable.dll"})
+        CopyFileA((programDirectory() + file).c_str(),
+                  (run.directory + (file.back() == 'l' ? "lib\\" : "") + file).c_str(), FALSE);
     char previous[MAX_PATH];
     GetCurrentDirectoryA(MAX_PATH, previous);
     SetCurrentDirectoryA((run.directory + "lib").c_str());
@@ -70,39 +69,32 @@ CrashRun runCrash(const std::string& arguments, const std::string& directoryName
     return run;
 }
 
-// The error log split at its titles, in order; empty when a title is missing or misplaced.
-// Header is the first line, system runs through the memory line, and the call stack, stack
-// dump and modules are whole lines.
-struct ReportSections {
-    std::string header, system, accessViolation, minidump, registers, callStack, stackDump,
-        modules;
-};
+// The error log cut at its titles, in the order of the sections below; fewer pieces when a
+// title is missing or out of order. The header is the first line, the system section runs
+// through the memory line, and the call stack, stack dump and modules are whole lines.
+enum Section { header, systemInfo, access, minidump, registers, callStack, stackDump, modules };
 
-bool splitReport(const std::string& log, ReportSections* r) {
-    const struct {
-        const char* title;
-        bool endsSection; // the title is the last line of the section before it
-        std::string* before;
-    } titles[] = {{"\r\n", false, &r->header},
-                  {"MBytes physical memory.\r\n", true, &r->system},
-                  {"\r\nMiniDump ", false, &r->accessViolation},
-                  {"\r\n\r\nRegisters:\r\n", false, &r->minidump},
-                  {"Call Stack:\r\n", false, &r->registers},
-                  {"\r\nStack dump:\r\n", false, &r->callStack},
-                  {"\r\n\r\n\r\nModule list: names, addresses, sizes, time stamps and file "
-                   "times:\r\n",
-                   false, &r->stackDump}};
+std::vector<std::string> splitReport(const std::string& log) {
+    const char* const titles[] = {
+        "\r\n",
+        "MBytes physical memory.\r\n",
+        "\r\nMiniDump ",
+        "\r\n\r\nRegisters:\r\n",
+        "Call Stack:\r\n",
+        "\r\nStack dump:\r\n",
+        "\r\n\r\n\r\nModule list: names, addresses, sizes, time stamps and file times:\r\n"};
+    std::vector<std::string> pieces;
     std::size_t at = 0;
-    for (const auto& t : titles) {
-        std::size_t found = log.find(t.title, at);
+    for (std::string title : titles) {
+        std::size_t found = log.find(title, at);
         if (found == std::string::npos)
-            return false;
-        std::size_t end = found + std::string(t.title).size();
-        *t.before = log.substr(at, (t.endsSection ? end : found) - at);
+            return pieces;
+        std::size_t end = found + title.size();
+        pieces.push_back(log.substr(at, (pieces.size() == systemInfo ? end : found) - at));
         at = end;
     }
-    r->modules = log.substr(at);
-    return true;
+    pieces.push_back(log.substr(at));
+    return pieces;
 }
 
 std::vector<std::string> linesOf(const std::string& text) {
@@ -138,16 +130,16 @@ enum Dump { saved, mayFail, fails };
 struct CrashCase {
     const char* directory; // also the test's name
     const char* arguments;
-    const char* output; // what the child prints last; "@" stands for its directory
-    DWORD code;         // the exception; the exit code too where nothing reports
-    const char* name;   // in the report's header; null where no report is written
-    const char* accessVerb; // "Write to" or "Read from"; null where no access violation
-    unsigned accessAddress;
+    const char* output;               // what the child prints last; "@" stands for its directory
+    DWORD code;                       // the exception; the exit code too where nothing reports
+    const char* name = nullptr;       // in the report's header; null where no report is written
+    const char* accessVerb = nullptr; // "Write to" or "Read from"; null without one
+    unsigned accessAddress = 0;
     // The call stack's lines, in order, as "|"-separated beginnings; the first stands first
     // unless it is empty.
-    const char* stack;
-    Dump dump;
-    const char* stackDump; // the exact section; null for a dump of words
+    const char* stack = "";
+    Dump dump = saved;
+    const char* stackText = nullptr; // the stack dump section exactly; null for words
 };
 
 class CrashMatrix : public ::testing::TestWithParam<CrashCase> {};
@@ -171,30 +163,31 @@ TEST_P(CrashMatrix, CallbacksFirstThenTheReportAndExitCodeOne) {
         EXPECT_EQ("", run.dumpPath);
         return;
     }
-    ReportSections report;
-    ASSERT_TRUE(splitReport(run.log, &report)) << run.log;
-    EXPECT_EQ(0u, report.header.find("crash_child.exe caused " + std::string(c.name) +
-                                     (c.accessVerb ? " in module crash_child.exe at " : " in module ")))
-        << report.header;
-    EXPECT_EQ(0u, report.system.find("Error occurred at ")) << report.system;
-    EXPECT_NE(std::string::npos, report.system.find("\r\ncrash_child.exe, run by "));
+    std::vector<std::string> report = splitReport(run.log);
+    ASSERT_EQ(8u, report.size()) << run.log;
+    EXPECT_EQ(
+        0u, report[header].find("crash_child.exe caused " + std::string(c.name) +
+                                (c.accessVerb ? " in module crash_child.exe at " : " in module ")))
+        << report[header];
+    EXPECT_EQ(0u, report[systemInfo].find("Error occurred at ")) << report[systemInfo];
+    EXPECT_NE(std::string::npos, report[systemInfo].find("\r\ncrash_child.exe, run by "));
     char address[17];
     std::snprintf(address, sizeof address, "%0*x", wide ? 16 : 8, c.accessAddress);
     EXPECT_EQ(c.accessVerb ? std::string(c.accessVerb) + " location " + address +
                                  " caused an access violation.\r\n"
                            : "",
-              report.accessViolation);
+              report[access]);
     // The dump lies beside the log, under the same time stamp.
-    bool written = c.dump == saved || (c.dump == mayFail && report.minidump != "failed to save.");
+    bool written = c.dump == saved || (c.dump == mayFail && report[minidump] != "failed to save.");
     std::string dumpPath = run.directory + run.logName.substr(0, run.logName.size() - 13);
     EXPECT_EQ(written ? dumpPath + "_MiniDump.dmp" : "", run.dumpPath);
     EXPECT_EQ(written ? "saved to file '" + run.dumpPath + "'" : "failed to save.",
-              report.minidump);
+              report[minidump]);
     EXPECT_EQ(written ? c.code : 0u, minidumpExceptionCode(run.dumpPath));
-    EXPECT_EQ(0u, report.registers.find(wide ? "RAX=" : "EAX=")) << report.registers;
-    EXPECT_NE(std::string::npos, report.registers.find(wide ? "\r\nBytes at CS:RIP:\r\n"
-                                                            : "\r\nBytes at CS:EIP:\r\n"));
-    std::string stack = "\r\n" + report.callStack;
+    EXPECT_EQ(0u, report[registers].find(wide ? "RAX=" : "EAX=")) << report[registers];
+    EXPECT_NE(std::string::npos, report[registers].find(wide ? "\r\nBytes at CS:RIP:\r\n"
+                                                             : "\r\nBytes at CS:EIP:\r\n"));
+    std::string stack = "\r\n" + report[callStack];
     std::stringstream pieces(c.stack);
     std::size_t at = 0;
     for (std::string piece; std::getline(pieces, piece, '|'); at += 2 + piece.size()) {
@@ -203,36 +196,37 @@ TEST_P(CrashMatrix, CallbacksFirstThenTheReportAndExitCodeOne) {
         ASSERT_NE(std::string::npos, at) << "missing or out of order: " << piece << stack;
         EXPECT_TRUE(!first || at == 0) << "not first: " << piece << stack;
     }
-    std::vector<std::string> words = linesOf(report.stackDump + "\r\n");
-    if (c.stackDump)
-        EXPECT_EQ(c.stackDump, report.stackDump);
+    std::vector<std::string> words = linesOf(report[stackDump] + "\r\n");
+    if (c.stackText)
+        EXPECT_EQ(c.stackText, report[stackDump]);
     else
         EXPECT_TRUE(!words.empty() && words[0].size() > 2 * sizeof(void*) + 2 &&
                     words[0].find_first_not_of("0123456789abcdef: ") == std::string::npos)
-            << report.stackDump;
+            << report[stackDump];
     // Each allocation once, in ascending order, the executable's with its file's date.
     ULONG_PTR previous = 0;
-    for (const std::string& line : linesOf(report.modules)) {
+    for (const std::string& line : linesOf(report[modules])) {
         std::size_t at = line.find(", loaded at 0x");
         ASSERT_NE(std::string::npos, at) << line;
         ULONG_PTR base = std::stoull(line.substr(at + 14, 2 * sizeof(void*)), nullptr, 16);
         EXPECT_GT(base, previous) << line;
         previous = base;
     }
-    EXPECT_NE(std::string::npos, report.modules.find(run.directory + "crash_child.exe"));
-    EXPECT_NE(std::string::npos, report.modules.find(run.directory + "lib\\platform.dll"));
-    EXPECT_NE(std::string::npos, report.modules.find(" - file date is ")) << report.modules;
+    EXPECT_NE(std::string::npos, report[modules].find(run.directory + "crash_child.exe"));
+    EXPECT_NE(std::string::npos, report[modules].find(run.directory + "lib\\platform.dll"));
+    EXPECT_NE(std::string::npos, report[modules].find(" - file date is ")) << report[modules];
 }
 
 const DWORD cxxCode = 0x20474343;
 // An abort is how the i686 runtime ends an uncaught C++ exception, so it shares its code there.
 const DWORD abortCode = wide ? 0x40000015 : cxxCode;
 const DWORD av = EXCEPTION_ACCESS_VIOLATION;
-const char* const avName = "an Access Violation";
-const char* const cxxName = "Unknown exception type";
 
 // What the callbacks print: the first before the report, then the second.
 #define BOTH "first callback ran, no report yet\nsecond callback ran\n"
+#define WRITE av, "an Access Violation", "Write to", 16
+#define READ av, "an Access Violation", "Read from", 16
+#define CXX "Unknown exception type", nullptr, 0
 // The functions the child exports, so that the report names them where they really lie.
 #define WRITER "crash_child.exe!crashByWriting+0x"
 #define THROWER "crash_child.exe!throwFromGame+0x"
@@ -242,67 +236,53 @@ const char* const cxxName = "Unknown exception type";
 INSTANTIATE_TEST_SUITE_P(
     EveryKind, CrashMatrix,
     ::testing::Values(
-        CrashCase{"read", "read", BOTH, av, avName, "Read from", 16, "", saved, nullptr},
-        CrashCase{"write", "write", BOTH, av, avName, "Write to", 16,
-                  WRITER "|crash_child.exe+0x|platform.dll+0x|" ENTRY "|crash_child.exe+0x", saved,
-                  nullptr},
-        CrashCase{"null_call", "null-call", BOTH, av, avName, "Write to", 0,
-                  "crash_child.exe+0x|" ENTRY, saved, nullptr},
+        CrashCase{"read", "read", BOTH, READ, ""},
+        CrashCase{"write", "write", BOTH, WRITE,
+                  WRITER "|crash_child.exe+0x|platform.dll+0x|" ENTRY "|crash_child.exe+0x"},
+        CrashCase{"null-call", "null-call", BOTH, av, "an Access Violation", "Write to", 0,
+                  "crash_child.exe+0x|" ENTRY},
         CrashCase{"illegal", "illegal", BOTH, EXCEPTION_ILLEGAL_INSTRUCTION,
-                  "an Illegal Instruction", nullptr, 0, "", saved, nullptr},
+                  "an Illegal Instruction", nullptr, 0, ""},
         CrashCase{"divide", "divide", BOTH, EXCEPTION_INT_DIVIDE_BY_ZERO,
-                  "an Integer Divide by Zero", nullptr, 0, "", saved, nullptr},
+                  "an Integer Divide by Zero", nullptr, 0, ""},
         CrashCase{"overflow", "overflow", BOTH, EXCEPTION_STACK_OVERFLOW, "a Stack Overflow",
-                  nullptr, 0, "", saved, nullptr},
-        CrashCase{"cxx", "cxx", BOTH, cxxCode, cxxName, nullptr, 0, "|" THROWER "|" ENTRY, saved,
-                  nullptr},
-        CrashCase{"keycallback", "keycallback", BOTH, cxxCode, cxxName, nullptr, 0,
-                  "|" THROWER "|platform.dll+0x|" ENTRY, saved, nullptr},
-        CrashCase{"abort", "abort", BOTH, abortCode, cxxName, nullptr, 0, "|" ENTRY, saved,
-                  nullptr},
-        CrashCase{"wndproc", "wndproc", BOTH, av, avName, "Write to", 16,
-                  "crash_child.exe+0x|" ENTRY, saved, nullptr},
-        CrashCase{"thread", "thread", BOTH, av, avName, "Write to", 16, WRITER "|crash_child.exe+0x",
-                  saved, nullptr},
-        CrashCase{"twothreads", "twothreads", BOTH, av, avName, "Write to", 16,
-                  WRITER "|crash_child.exe+0x", saved, nullptr},
+                  nullptr, 0, ""},
+        CrashCase{"cxx", "cxx", BOTH, cxxCode, CXX, "|" THROWER "|" ENTRY},
+        CrashCase{"keycallback", "keycallback", BOTH, cxxCode, CXX,
+                  "|" THROWER "|platform.dll+0x|" ENTRY},
+        CrashCase{"abort", "abort", BOTH, abortCode, CXX, "|" ENTRY},
+        CrashCase{"wndproc", "wndproc", BOTH, WRITE, "crash_child.exe+0x|" ENTRY},
+        CrashCase{"thread", "thread", BOTH, WRITE, WRITER "|crash_child.exe+0x"},
+        CrashCase{"twothreads", "twothreads", BOTH, WRITE, WRITER "|crash_child.exe+0x"},
         // A fault in the first callback ends the walk; without callbacks the report comes
         // straight away.
-        CrashCase{"callback", "callback", "first callback ran, no report yet\n", av, avName,
-                  "Read from", 16, "", saved, nullptr},
-        CrashCase{"without_callbacks", "read without-callbacks", "", av, avName, "Read from", 16,
-                  "", saved, nullptr},
+        CrashCase{"callback", "callback", "first callback ran, no report yet\n", READ, ""},
+        CrashCase{"without-callbacks", "read without-callbacks", "", READ, ""},
         // Without dbghelp the library looks beside the program, then in the system.
-        CrashCase{"without_dbghelp", "write without-dbghelp",
-                  "dbghelp refused: @dbghelp.dll\ndbghelp refused: dbghelp.dll\n" BOTH, av, avName,
-                  "Write to", 16, WRITER "|crash_child.exe+0x|platform.dll+0x|" ENTRY, fails,
-                  nullptr},
-        CrashCase{"heap", "heap", BOTH, av, avName, "Write to", 16,
-                  WRITER "|crash_child.exe+0x|" ENTRY, mayFail, nullptr},
+        CrashCase{"without-dbghelp", "write without-dbghelp",
+                  "dbghelp refused: @dbghelp.dll\ndbghelp refused: dbghelp.dll\n" BOTH, WRITE,
+                  WRITER "|crash_child.exe+0x|platform.dll+0x|" ENTRY, fails},
+        CrashCase{"heap", "heap", BOTH, WRITE, WRITER "|crash_child.exe+0x|" ENTRY, mayFail},
         // Another thread holds the memory library's lock for good: the report needs no heap.
-        CrashCase{"memory_lock", "memory-lock", BOTH, av, avName, "Write to", 16,
-                  WRITER "|crash_child.exe+0x|platform.dll+0x|" ENTRY, saved, nullptr},
+        CrashCase{"memory-lock", "memory-lock", BOTH, WRITE,
+                  WRITER "|crash_child.exe+0x|platform.dll+0x|" ENTRY},
         // Unreadable stack within 8192 bytes above the stack pointer.
-        CrashCase{"stack_hole", "stack-hole", BOTH, av, avName, "Write to", 16,
-                  "crash_child.exe+0x", saved, "Exception encountered during stack dump."},
+        CrashCase{"stack-hole", "stack-hole", BOTH, WRITE, "crash_child.exe+0x", saved,
+                  "Exception encountered during stack dump."},
         // The guard stands aside for "notrap" anywhere in the command line, the program's
         // path included, but not in capitals, and for a debugger.
-        CrashCase{"arguments", "read -notrap", "", av, nullptr, nullptr, 0, "", fails, nullptr},
-        CrashCase{"with-notrap-inside", "read", "", av, nullptr, nullptr, 0, "", fails, nullptr},
-        CrashCase{"capitals", "read NOTRAP", BOTH, av, avName, "Read from", 16, "", saved,
-                  nullptr},
-        CrashCase{"debugger", "read debugger", "", av, nullptr, nullptr, 0, "", fails, nullptr},
+        CrashCase{"arguments", "read -notrap", "", av},
+        CrashCase{"with-notrap-inside", "read", "", av},
+        CrashCase{"capitals", "read NOTRAP", BOTH, READ, ""},
+        CrashCase{"debugger", "read debugger", "", av},
         // Without a crash PlatWinMain returns 0, with the filter installed unless a debugger
         // is attached.
-        CrashCase{"none", "none", INSTALLS "1\n", 0, nullptr, nullptr, 0, "", fails, nullptr},
-        CrashCase{"none_notrap", "none -notrap", INSTALLS "1\n", 0, nullptr, nullptr, 0, "",
-                  fails, nullptr},
-        CrashCase{"none_debugger", "none debugger", INSTALLS "0\n", 0, nullptr, nullptr, 0, "",
-                  fails, nullptr}),
+        CrashCase{"none", "none", INSTALLS "1\n", 0},
+        CrashCase{"none-notrap", "none -notrap", INSTALLS "1\n", 0},
+        CrashCase{"none-debugger", "none debugger", INSTALLS "0\n", 0}),
     [](const ::testing::TestParamInfo<CrashCase>& info) {
         std::string name = info.param.directory;
-        for (char& c : name)
-            c = c == '-' ? '_' : c;
+        std::replace(name.begin(), name.end(), '-', '_');
         return name;
     });
 
