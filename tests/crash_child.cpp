@@ -63,24 +63,19 @@ __attribute__((noinline)) int recurse(int depth) {
     return g_keepRecursing ? recurse(depth + 1) + page[0] : page[0];
 }
 
-// Moves the stack pointer to "to" and writes to address 16 there. The frame pointer, which
-// the frame's address operand makes the function set up, still leads to the callers.
-__attribute__((noinline, optimize("no-omit-frame-pointer"))) void faultOnStack(ULONG_PTR to) {
-#if defined(__x86_64__)
-    asm volatile("mov %0, %%rsp\n\tmovl $1, 16" : : "r"(to), "r"(__builtin_frame_address(0)));
-#else
-    asm volatile("mov %0, %%esp\n\tmovl $1, 16" : : "r"(to), "r"(__builtin_frame_address(0)));
-#endif
-}
-
-// Decommits a page of the thread's own stack far below the stack pointer and faults half a
-// page under it: the stack dump runs into the hole, while exception dispatch and the report
-// run on the committed stack below, inside the thread's stack bounds as dispatch requires.
-__attribute__((noinline)) void faultBelowStackHole() {
+// Decommits a page of the thread's own stack far below the stack pointer, moves the stack
+// pointer half a page under it and writes to address 16: the stack dump runs into the hole,
+// while exception dispatch and the report run on the committed stack below, inside the
+// thread's stack bounds as dispatch requires. The frame pointer still leads to the callers.
+__attribute__((noinline, optimize("no-omit-frame-pointer"))) void faultBelowStackHole() {
     volatile char below[96 * 4096]; // the stack probe on entry commits these pages
     ULONG_PTR hole = reinterpret_cast<ULONG_PTR>(&below[64 * 4096]) & ~ULONG_PTR(4095);
     VirtualFree(reinterpret_cast<void*>(hole), 4096, MEM_DECOMMIT);
-    faultOnStack(hole - 2048);
+#if defined(__x86_64__)
+    asm volatile("mov %0, %%rsp\n\tmovl $1, 16" : : "r"(hole - 2048));
+#else
+    asm volatile("mov %0, %%esp\n\tmovl $1, 16" : : "r"(hole - 2048));
+#endif
     below[0] = 0;
 }
 
@@ -97,16 +92,6 @@ DWORD WINAPI faultOnSignal(void*) {
     WaitForSingleObject(g_go, INFINITE);
     crashByWriting(g_badAddress);
     return 0;
-}
-
-// Faults in count threads at the same moment; only one report may stand.
-void faultInThreads(DWORD count) {
-    HANDLE threads[2];
-    for (DWORD i = 0; i < count; ++i)
-        threads[i] = CreateThread(nullptr, 0, faultOnSignal, nullptr, 0, nullptr);
-    Sleep(50);
-    SetEvent(g_go);
-    WaitForMultipleObjects(count, threads, TRUE, 30000);
 }
 
 // memory.dll's lock entry: the holding thread signals once inside and never leaves.
@@ -166,8 +151,13 @@ void crash() {
         throwFromGame("escaped run");
     } else if (g_mode == "keycallback" || g_mode == "wndproc") {
         crashWhilePumping(g_mode == "keycallback");
-    } else if (g_mode == "thread" || g_mode == "twothreads") {
-        faultInThreads(g_mode == "thread" ? 1 : 2);
+    } else if (g_mode == "twothreads") {
+        // Both fault at the same moment; only one report may stand.
+        HANDLE threads[] = {CreateThread(nullptr, 0, faultOnSignal, nullptr, 0, nullptr),
+                            CreateThread(nullptr, 0, faultOnSignal, nullptr, 0, nullptr)};
+        Sleep(50);
+        SetEvent(g_go);
+        WaitForMultipleObjects(2, threads, TRUE, 30000);
     } else if (g_mode == "heap") {
         // Overwrites the bookkeeping in front of a process-heap block, then faults.
         char* block = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, 64));
