@@ -103,6 +103,14 @@ void WINAPI enterAndStay(CRITICAL_SECTION* section) {
     }
 }
 
+// A report that waits for the lock ends here with exit code 2, rather than hang the test.
+DWORD WINAPI watchdog(void*) {
+    Sleep(20000);
+    say("the report waited for the memory lock\n");
+    TerminateProcess(GetCurrentProcess(), 2);
+    return 0;
+}
+
 DWORD WINAPI holdMemoryLock(void*) {
     g_lockHolder = GetCurrentThreadId();
     MemStats stats;
@@ -167,6 +175,7 @@ void crash() {
         ImportPatch stay(GetModuleHandleA("memory.dll"), "kernel32.dll", "EnterCriticalSection",
                          reinterpret_cast<void*>(enterAndStay));
         CloseHandle(CreateThread(nullptr, 0, holdMemoryLock, nullptr, 0, nullptr));
+        CloseHandle(CreateThread(nullptr, 0, watchdog, nullptr, 0, nullptr));
         if (stay.active() && WaitForSingleObject(g_go, 10000) == WAIT_OBJECT_0)
             crashByWriting(g_badAddress);
     } else if (g_mode == "stack-hole") {

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <vector>
 
@@ -17,9 +18,7 @@ namespace {
 
 std::string readFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
+    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 // The names of the files in directory that end with suffix.
@@ -31,42 +30,6 @@ std::vector<std::string> filesEndingWith(const std::string& directory, const std
         names.push_back(found.cFileName);
     FindClose(search);
     return names;
-}
-
-struct CrashRun {
-    ChildResult child;
-    std::string directory, log, logName, dumpPath;
-    std::size_t logCount = 0;
-};
-
-// Runs the child from a directory of its own, so each run's report stands alone. Its DLLs
-// lie in a folder below, found through the current directory the child inherits, so that
-// what lies beside the program and what lies beside the libraries differ.
-CrashRun runCrash(const std::string& arguments, const std::string& directoryName) {
-    CrashRun run;
-    run.directory = programDirectory() + "crash-runs\\" + directoryName + "\\";
-    CreateDirectoryA((programDirectory() + "crash-runs").c_str(), nullptr);
-    CreateDirectoryA(run.directory.c_str(), nullptr);
-    CreateDirectoryA((run.directory + "lib").c_str(), nullptr);
-    for (const std::string& old : filesEndingWith(run.directory, ""))
-        DeleteFileA((run.directory + old).c_str());
-    for (std::string file :
-         {"crash_child.exe", "platform.dll", "diagnostics.dll", "memory.dll", "stringtable.dll"})
-        CopyFileA((programDirectory() + file).c_str(),
-                  (run.directory + (file.back() == 'l' ? "lib\\" : "") + file).c_str(), FALSE);
-    char previous[MAX_PATH];
-    GetCurrentDirectoryA(MAX_PATH, previous);
-    SetCurrentDirectoryA((run.directory + "lib").c_str());
-    run.child = runChild("\"" + run.directory + "crash_child.exe\" " + arguments);
-    SetCurrentDirectoryA(previous);
-    std::vector<std::string> logs = filesEndingWith(run.directory, "_ErrorLog.txt");
-    run.logCount = logs.size();
-    if (!logs.empty())
-        run.log = readFile(run.directory + (run.logName = logs.front()));
-    std::vector<std::string> dumps = filesEndingWith(run.directory, "_MiniDump.dmp");
-    if (!dumps.empty())
-        run.dumpPath = run.directory + dumps.front();
-    return run;
 }
 
 // The error log cut at its titles, in the order of the sections below; fewer pieces when a
@@ -146,25 +109,45 @@ class CrashMatrix : public ::testing::TestWithParam<CrashCase> {};
 
 TEST_P(CrashMatrix, CallbacksFirstThenTheReportAndExitCodeOne) {
     const CrashCase& c = GetParam();
-    CrashRun run = runCrash(c.arguments, c.directory);
-    ASSERT_TRUE(run.child.finished);
+    // Each run in a directory of its own, so its report stands alone. The DLLs lie in a folder
+    // below, found through the current directory the child inherits, so that what lies
+    // beside the program and what lies beside the libraries differ.
+    const std::string directory = programDirectory() + "crash-runs\\" + c.directory + "\\";
+    CreateDirectoryA((programDirectory() + "crash-runs").c_str(), nullptr);
+    CreateDirectoryA(directory.c_str(), nullptr);
+    CreateDirectoryA((directory + "lib").c_str(), nullptr);
+    for (const std::string& old : filesEndingWith(directory, ""))
+        DeleteFileA((directory + old).c_str());
+    for (std::string file :
+         {"crash_child.exe", "platform.dll", "diagnostics.dll", "memory.dll", "stringtable.dll"})
+        CopyFileA((programDirectory() + file).c_str(),
+                  (directory + (file.back() == 'l' ? "lib\\" : "") + file).c_str(), FALSE);
+    char current[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, current);
+    SetCurrentDirectoryA((directory + "lib").c_str());
+    ChildResult child = runChild("\"" + directory + "crash_child.exe\" " + c.arguments);
+    SetCurrentDirectoryA(current);
+    ASSERT_TRUE(child.finished);
     std::string output = c.output;
     for (std::size_t at; (at = output.find('@')) != std::string::npos;)
-        output.replace(at, 1, run.directory);
+        output.replace(at, 1, directory);
     // Whatever the runtime or the system prints comes first; the child's own lines end it,
     // and no callback ran before them.
-    const std::string& printed = run.child.output;
-    std::size_t tail = printed.size() - std::min(printed.size(), output.size());
-    EXPECT_EQ(output, printed.substr(tail)) << printed;
-    EXPECT_EQ(std::string::npos, printed.substr(0, tail).find("callback ran")) << printed;
-    EXPECT_EQ(c.name ? 1u : c.code, run.child.exitCode);
-    EXPECT_EQ(c.name ? 1u : 0u, run.logCount);
+    std::size_t tail = child.output.size() - std::min(child.output.size(), output.size());
+    EXPECT_EQ(output, child.output.substr(tail)) << child.output;
+    EXPECT_EQ(std::string::npos, child.output.substr(0, tail).find("callback ran"));
+    EXPECT_EQ(c.name ? 1u : c.code, child.exitCode);
+    std::vector<std::string> logs = filesEndingWith(directory, "_ErrorLog.txt");
+    std::vector<std::string> dumps = filesEndingWith(directory, "_MiniDump.dmp");
+    ASSERT_EQ(c.name ? 1u : 0u, logs.size());
+    // The dump lies beside the log, under the same time stamp.
+    std::string dumpPath = dumps.empty() ? "" : directory + dumps.front();
     if (!c.name) {
-        EXPECT_EQ("", run.dumpPath);
+        EXPECT_EQ("", dumpPath);
         return;
     }
-    std::vector<std::string> report = splitReport(run.log);
-    ASSERT_EQ(8u, report.size()) << run.log;
+    std::vector<std::string> report = splitReport(readFile(directory + logs[0]));
+    ASSERT_EQ(8u, report.size()) << readFile(directory + logs[0]);
     EXPECT_EQ(
         0u, report[header].find("crash_child.exe caused " + std::string(c.name) +
                                 (c.accessVerb ? " in module crash_child.exe at " : " in module ")))
@@ -177,13 +160,11 @@ TEST_P(CrashMatrix, CallbacksFirstThenTheReportAndExitCodeOne) {
                                  " caused an access violation.\r\n"
                            : "",
               report[access]);
-    // The dump lies beside the log, under the same time stamp.
     bool written = c.dump == saved || (c.dump == mayFail && report[minidump] != "failed to save.");
-    std::string dumpPath = run.directory + run.logName.substr(0, run.logName.size() - 13);
-    EXPECT_EQ(written ? dumpPath + "_MiniDump.dmp" : "", run.dumpPath);
-    EXPECT_EQ(written ? "saved to file '" + run.dumpPath + "'" : "failed to save.",
-              report[minidump]);
-    EXPECT_EQ(written ? c.code : 0u, minidumpExceptionCode(run.dumpPath));
+    EXPECT_EQ(written ? directory + logs[0].substr(0, logs[0].size() - 13) + "_MiniDump.dmp" : "",
+              dumpPath);
+    EXPECT_EQ(written ? "saved to file '" + dumpPath + "'" : "failed to save.", report[minidump]);
+    EXPECT_EQ(written ? c.code : 0u, minidumpExceptionCode(dumpPath));
     EXPECT_EQ(0u, report[registers].find(wide ? "RAX=" : "EAX=")) << report[registers];
     EXPECT_NE(std::string::npos, report[registers].find(wide ? "\r\nBytes at CS:RIP:\r\n"
                                                              : "\r\nBytes at CS:EIP:\r\n"));
@@ -212,8 +193,8 @@ TEST_P(CrashMatrix, CallbacksFirstThenTheReportAndExitCodeOne) {
         EXPECT_GT(base, previous) << line;
         previous = base;
     }
-    EXPECT_NE(std::string::npos, report[modules].find(run.directory + "crash_child.exe"));
-    EXPECT_NE(std::string::npos, report[modules].find(run.directory + "lib\\platform.dll"));
+    EXPECT_NE(std::string::npos, report[modules].find(directory + "crash_child.exe"));
+    EXPECT_NE(std::string::npos, report[modules].find(directory + "lib\\platform.dll"));
     EXPECT_NE(std::string::npos, report[modules].find(" - file date is ")) << report[modules];
 }
 
