@@ -214,10 +214,6 @@ HMODULE WINAPI refuseDbghelp(LPCSTR name) {
     return nullptr;
 }
 
-bool reportDebugger() {
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -227,7 +223,7 @@ int main(int argc, char** argv) {
     };
     HMODULE platform = GetModuleHandleA("platform.dll");
     ImportPatch debugger(given("debugger") ? platform : nullptr, "diagnostics.dll",
-                         "dbIsDebuggerPresent", reinterpret_cast<void*>(reportDebugger));
+                         "dbIsDebuggerPresent", reinterpret_cast<void*>(+[] { return true; }));
     ImportPatch dbghelp(given("without-dbghelp") ? GetModuleHandleA("diagnostics.dll") : nullptr,
                         "kernel32.dll", "LoadLibraryA", reinterpret_cast<void*>(refuseDbghelp));
     ImportPatch filter(platform, "kernel32.dll", "SetUnhandledExceptionFilter",
