@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -140,12 +141,10 @@ g_leafFault:
 )");
 #endif
 
-struct ChainWalk {
-    int capacity, skip;
-    bool result;
-    LONG_PTR addresses[70];
-};
-ChainWalk* g_walk = nullptr;
+// The walk's arguments and what it gave.
+int g_capacity, g_skip;
+bool g_result;
+LONG_PTR g_addresses[70];
 
 LONG CALLBACK walkAtLeafFault(EXCEPTION_POINTERS* info) {
 #if defined(__x86_64__)
@@ -156,7 +155,7 @@ LONG CALLBACK walkAtLeafFault(EXCEPTION_POINTERS* info) {
     if (info->ExceptionRecord->ExceptionCode != EXCEPTION_ILLEGAL_INSTRUCTION ||
         pc != reinterpret_cast<ULONG_PTR>(g_leafFault))
         return EXCEPTION_CONTINUE_SEARCH;
-    g_walk->result = dbDoStackTrace(g_walk->addresses, g_walk->capacity, g_walk->skip, info);
+    g_result = dbDoStackTrace(g_addresses, g_capacity, g_skip, info);
     pc += 2; // past the ud2
     return EXCEPTION_CONTINUE_EXECUTION;
 }
@@ -177,28 +176,28 @@ const LONG_PTR unwritten = 0x5a5a5a5a;
 TEST(DiagnosticsStackWalk, ListsTheCallersInnermostFirstToTheSystemsStart) {
     void* handler = AddVectoredExceptionHandler(1, walkAtLeafFault);
     for (const auto& c : {std::make_pair(2, 0), std::make_pair(3, 1), std::make_pair(64, 0)}) {
-        ChainWalk walk = {c.first, c.second, false, {}};
-        for (LONG_PTR& address : walk.addresses)
-            address = unwritten;
-        g_walk = &walk;
+        g_capacity = c.first;
+        g_skip = c.second;
+        g_result = false;
+        std::fill(g_addresses, g_addresses + 70, unwritten);
         LONG_PTR test = walkChain();
         const LONG_PTR expected[] = {reinterpret_cast<LONG_PTR>(g_leafFault),
                                      reinterpret_cast<LONG_PTR>(g_leafReturn), g_ownFrameReturn,
                                      test};
-        EXPECT_TRUE(walk.result);
-        for (int i = 0; i < walk.capacity && walk.skip + i < 4; ++i)
-            EXPECT_EQ(expected[walk.skip + i], walk.addresses[i]) << "frame " << walk.skip + i;
-        EXPECT_EQ(unwritten, walk.addresses[walk.capacity]) << "past the capacity";
-        if (walk.capacity < 64)
+        EXPECT_TRUE(g_result);
+        for (int i = 0; i < g_capacity && g_skip + i < 4; ++i)
+            EXPECT_EQ(expected[g_skip + i], g_addresses[i]) << "frame " << g_skip + i;
+        EXPECT_EQ(unwritten, g_addresses[g_capacity]) << "past the capacity";
+        if (g_capacity < 64)
             continue;
         int frames = 0, inProgram = 0;
-        while (frames < 64 && walk.addresses[frames] != 0)
+        while (frames < 64 && g_addresses[frames] != 0)
             ++frames;
         MEMORY_BASIC_INFORMATION region;
-        while (inProgram < frames &&
-               VirtualQuery(reinterpret_cast<void*>(walk.addresses[inProgram]), &region,
-                            sizeof region) &&
-               region.AllocationBase == GetModuleHandleA(nullptr))
+        while (
+            inProgram < frames &&
+            VirtualQuery(reinterpret_cast<void*>(g_addresses[inProgram]), &region, sizeof region) &&
+            region.AllocationBase == GetModuleHandleA(nullptr))
             ++inProgram;
         EXPECT_LT(frames, 64);
         EXPECT_GT(inProgram, 8) << "the test framework's frames and main";
