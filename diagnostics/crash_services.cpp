@@ -95,8 +95,13 @@ bool dbSaveMiniDump(const char* path, EXCEPTION_POINTERS* info) {
     const DbghelpServices& dbghelp = dbghelpServices();
     if (!path || !dbghelp.writeDump)
         return false;
-    HANDLE file =
-        CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Shared for deletion, so that the caller can remove the file when dbghelp faults before
+    // it is closed; Windows 9x knows no such sharing and opens it unshared.
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER)
+        file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     MINIDUMP_EXCEPTION_INFORMATION exception;

@@ -5,6 +5,7 @@
 #include "MainInterface.h"
 #include "PlatApp.h"
 #include "WindowInterface.h"
+#include "contracts/memory.h"
 #include "support/import_patch.h"
 
 #include <windows.h>
@@ -62,13 +63,30 @@ __attribute__((noinline)) int recurse(int depth) {
     return g_keepRecursing ? recurse(depth + 1) + page[0] : page[0];
 }
 
+// Decommits a page of the thread's own stack far below the stack pointer, moves the stack
+// pointer half a page under it and writes to address 16: the stack dump runs into the hole,
+// while exception dispatch and the report run on the committed stack below, inside the
+// thread's stack bounds as dispatch requires. The frame pointer still leads to the callers.
+__attribute__((noinline, optimize("no-omit-frame-pointer"))) void faultBelowStackHole() {
+    volatile char below[96 * 4096]; // the stack probe on entry commits these pages
+    ULONG_PTR hole = reinterpret_cast<ULONG_PTR>(&below[64 * 4096]) & ~ULONG_PTR(4095);
+    VirtualFree(reinterpret_cast<void*>(hole), 4096, MEM_DECOMMIT);
+#if defined(__x86_64__)
+    asm volatile("mov %0, %%rsp\n\tmovl $1, 16" : : "r"(hole - 2048));
+#else
+    asm volatile("mov %0, %%esp\n\tmovl $1, 16" : : "r"(hole - 2048));
+#endif
+    below[0] = 0;
+}
+
 LRESULT CALLBACK faultingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_APP)
         *g_badAddress = 1;
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-HANDLE g_go = nullptr;
+HANDLE g_go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+DWORD g_lockHolder = 0;
 
 DWORD WINAPI faultOnSignal(void*) {
     WaitForSingleObject(g_go, INFINITE);
@@ -76,15 +94,23 @@ DWORD WINAPI faultOnSignal(void*) {
     return 0;
 }
 
-// Faults in count threads at the same moment; only one report may stand.
-void faultInThreads(DWORD count) {
-    g_go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE threads[2];
-    for (DWORD i = 0; i < count; ++i)
-        threads[i] = CreateThread(nullptr, 0, faultOnSignal, nullptr, 0, nullptr);
-    Sleep(50);
+// memory.dll's lock entry: the holding thread signals once inside and stays there. A report
+// that waits for the lock is ended after 20 s with exit code 2, rather than hang the test.
+void WINAPI enterAndStay(CRITICAL_SECTION* section) {
+    EnterCriticalSection(section);
+    if (GetCurrentThreadId() != g_lockHolder)
+        return;
     SetEvent(g_go);
-    WaitForMultipleObjects(count, threads, TRUE, 30000);
+    Sleep(20000);
+    say("the report waited for the memory lock\n");
+    TerminateProcess(GetCurrentProcess(), 2);
+}
+
+DWORD WINAPI holdMemoryLock(void*) {
+    g_lockHolder = GetCurrentThreadId();
+    MemStats stats;
+    MemGetStats(&stats);
+    return 0;
 }
 
 // A game window whose messages the game pumps: a key callback throws, or the window
@@ -128,13 +154,26 @@ void crash() {
         throwFromGame("escaped run");
     } else if (g_mode == "keycallback" || g_mode == "wndproc") {
         crashWhilePumping(g_mode == "keycallback");
-    } else if (g_mode == "thread" || g_mode == "twothreads") {
-        faultInThreads(g_mode == "thread" ? 1 : 2);
+    } else if (g_mode == "twothreads") {
+        // Both fault at the same moment; only one report may stand.
+        HANDLE threads[] = {CreateThread(nullptr, 0, faultOnSignal, nullptr, 0, nullptr),
+                            CreateThread(nullptr, 0, faultOnSignal, nullptr, 0, nullptr)};
+        Sleep(50);
+        SetEvent(g_go);
+        WaitForMultipleObjects(2, threads, TRUE, 30000);
     } else if (g_mode == "heap") {
         // Overwrites the bookkeeping in front of a process-heap block, then faults.
         char* block = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, 64));
         std::memset(block - 16, 0xcd, 96);
         crashByWriting(g_badAddress);
+    } else if (g_mode == "memory-lock") {
+        ImportPatch stay(GetModuleHandleA("memory.dll"), "kernel32.dll", "EnterCriticalSection",
+                         reinterpret_cast<void*>(enterAndStay));
+        CloseHandle(CreateThread(nullptr, 0, holdMemoryLock, nullptr, 0, nullptr));
+        if (stay.active() && WaitForSingleObject(g_go, 10000) == WAIT_OBJECT_0)
+            crashByWriting(g_badAddress);
+    } else if (g_mode == "stack-hole") {
+        faultBelowStackHole();
     } else if (g_mode == "abort") {
         std::abort();
     }
@@ -169,10 +208,6 @@ HMODULE WINAPI refuseDbghelp(LPCSTR name) {
     return nullptr;
 }
 
-bool reportDebugger() {
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -182,7 +217,7 @@ int main(int argc, char** argv) {
     };
     HMODULE platform = GetModuleHandleA("platform.dll");
     ImportPatch debugger(given("debugger") ? platform : nullptr, "diagnostics.dll",
-                         "dbIsDebuggerPresent", reinterpret_cast<void*>(reportDebugger));
+                         "dbIsDebuggerPresent", reinterpret_cast<void*>(+[] { return true; }));
     ImportPatch dbghelp(given("without-dbghelp") ? GetModuleHandleA("diagnostics.dll") : nullptr,
                         "kernel32.dll", "LoadLibraryA", reinterpret_cast<void*>(refuseDbghelp));
     ImportPatch filter(platform, "kernel32.dll", "SetUnhandledExceptionFilter",

@@ -156,8 +156,11 @@ void WriteMiniDump(ExceptionReport* report, EXCEPTION_POINTERS* info) {
     MiniDumpRequest request = {{0}, info, false};
     wsprintfA(request.name, "%s%s", report->reportBase, "_MiniDump.dmp");
     // dbghelp works in the damaged process too (its heap, its locks); a fault there costs
-    // the dump, not the rest of the report.
+    // the dump, not the rest of the report, and leaves no empty file: the file, still open,
+    // goes when the process ends.
     runGuarded(saveMiniDump, &request);
+    if (!request.saved)
+        DeleteFileA(request.name);
     const char* name = request.name;
     bool ok = request.saved;
     ReportPrintf(report, "\r\n");

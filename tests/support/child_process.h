@@ -24,8 +24,7 @@ inline ChildResult runChild(const std::string& commandLine, DWORD timeoutMs = 60
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
+    startup.hStdOutput = startup.hStdError = writeEnd;
     PROCESS_INFORMATION process = {};
     std::string mutableLine = commandLine;
     result.started = CreateProcessA(nullptr, &mutableLine[0], nullptr, nullptr, TRUE, 0, nullptr,
