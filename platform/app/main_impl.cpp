@@ -6,6 +6,8 @@
 
 #include <shellapi.h>
 
+#include <cstring>
+
 MainImpl* g_mainImpl = nullptr;
 
 namespace {
@@ -70,10 +72,19 @@ bool MainImpl::shellOpen(const char* file, const char* directory, const char* pa
     info.lpParameters = parameters;
     info.lpDirectory = directory;
     info.nShow = SW_SHOW;
-    if (ShellExecuteExA(&info))
+    // The shell reads an empty name as the current directory: no name is no document.
+    if (!file || !*file)
+        SetLastError(ERROR_INVALID_PARAMETER);
+    else if (ShellExecuteExA(&info))
         return true;
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, GetLastError(), 0, errorText, errorTextSize,
+    // Formatted whole first, so a small buffer gets the text's start rather than nothing.
+    char text[512] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, GetLastError(), 0, text, sizeof text,
                    nullptr);
+    if (errorText && errorTextSize > 0) {
+        std::strncpy(errorText, text, errorTextSize - 1);
+        errorText[errorTextSize - 1] = '\0';
+    }
     return false;
 }
 
