@@ -28,10 +28,9 @@ ImportPatch g_frequencyPatch{GetModuleHandleA("platform.dll"), "kernel32.dll",
                              "QueryPerformanceFrequency",
                              reinterpret_cast<void*>(scriptedFrequency)};
 
-// Two segments, the unit set again to the same between them, read while the second runs and
-// once stopped: scaled by the frequency the timer was made with, less the overhead and never
-// below 0; without a frequency only ticks read; products beyond 64 bits keep their size and
-// quotients beyond them saturate.
+// Two segments, the unit set again between them, read while the second runs and once stopped:
+// scaled by the timer's own frequency (none: only ticks), less the overhead and never below 0;
+// products beyond 64 bits keep their size and quotients beyond them saturate.
 TEST(Timer, SegmentsAddUpAndReadInEveryUnitUntilARestart) {
     ASSERT_TRUE(g_counterPatch.active() && g_frequencyPatch.active());
     const long long huge = 1LL << 62;

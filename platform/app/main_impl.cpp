@@ -14,6 +14,11 @@ namespace {
 
 const char* const mainServiceName = "main";
 
+// NOTE: the shell builds its command line in buffers of 1,024 characters and overruns its stack
+// beyond them (32-bit Wine's shell32 does from about 1,000), so a longer name with its
+// parameters is refused before the shell sees it.
+const std::size_t longestShellText = 512;
+
 // One record serves every pump; the pump belongs to the main thread alone.
 MSG g_message;
 
@@ -75,6 +80,8 @@ bool MainImpl::shellOpen(const char* file, const char* directory, const char* pa
     // The shell reads an empty name as the current directory: no name is no document.
     if (!file || !*file)
         SetLastError(ERROR_INVALID_PARAMETER);
+    else if (std::strlen(file) + (parameters ? std::strlen(parameters) : 0) > longestShellText)
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
     else if (ShellExecuteExA(&info))
         return true;
     // Formatted whole first, so a small buffer gets the text's start rather than nothing.
