@@ -26,7 +26,10 @@ public:
     virtual bool pumpMessages() = 0;
     virtual unsigned getProcessId() = 0;
     // Opens a document or address through the shell without any shell dialog; on failure
-    // writes the system's error text into errorText and returns false.
+    // writes the system's error text into errorText, cut to errorTextSize - 1 characters
+    // (nothing for a null errorText or a size of 0), and returns false. A null or empty file
+    // fails with the text of ERROR_INVALID_PARAMETER, a file and parameters of more than 512
+    // characters together with that of ERROR_FILENAME_EXCED_RANGE (the shell would overrun).
     virtual bool shellOpen(const char* file, const char* directory, const char* parameters,
                            char* errorText, unsigned errorTextSize) = 0;
 

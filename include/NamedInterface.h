@@ -5,6 +5,8 @@
 
 // Maps names (compared byte for byte, case-sensitively) to untyped pointers in two
 // independent tables. The registry never calls, copies or frees what it stores.
+// A null name is never stored (adds and removes answer false) and a lookup of it misses,
+// reported as '(null)'; the empty name is a name like any other.
 // Not safe against concurrent changes: serialise your own adds and removes.
 class PLAT_API NamedInterface {
 public:

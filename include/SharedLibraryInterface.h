@@ -6,8 +6,11 @@
 #include <windows.h>
 
 // Names are 8-bit, NUL-terminated; failures show nothing and are only the results (false
-// or null). Handles belong to the caller, who unloads them with unloadLibrary. Use from one
-// thread at a time: the search directories are set up, unguarded, at the first load.
+// or null). A null or empty name finds nothing. Paths are never cut: a name, or a directory
+// joined with it, longer than MAX_PATH - 1 characters is not looked for there (QVX_Root is
+// cleaned of doubled separators first, so only the cleaned length counts). Handles belong to
+// the caller, who unloads them with unloadLibrary. Use from one thread at a time: the search
+// directories are set up, unguarded, at the first load.
 class PLAT_API SharedLibraryInterface {
 public:
     SharedLibraryInterface();

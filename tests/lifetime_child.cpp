@@ -1,5 +1,4 @@
-// The library's lifetime object with each load and unload step replaced by a line of
-// output, around the program's own run: the order in which the object takes the steps.
+// The library's lifetime object around the program's run, each step replaced by a line of output.
 #include "crash/exception_filter.h"
 #include "registry/service_table.h"
 #include "sys/shared_library_impl.h"

@@ -1,7 +1,6 @@
 // Running out of memory inside the library gives each call its defined failure, never an
 // exception across the module boundary, which the 32-bit runtime cannot unwind.
 #include "CmdLine.h"
-#include "InputInterface.h"
 #include "PlatApp.h"
 #include "SysUtilInterface.h"
 #include "contracts/memory.h"
@@ -12,36 +11,20 @@
 
 namespace {
 
-// Longer than any string kept without a heap block.
-const char* const longUrl = "http://a-host-name-longer-than-a-small-string.example/and/a/path";
-
 void noCrashWork() {}
 
-struct OutOfMemoryCase {
-    const char* call;
-    bool (*failsCleanly)();
-};
-
-const OutOfMemoryCase cases[] = {
-    {"CmdLine::Get",
-     [] {
-         std::string value = "old";
-         return !CmdLine::Get("longvalue", value) && value.empty();
-     }},
-    {"splitUrl",
-     [] {
-         std::string host, path;
-         return !SysUtilInterface::i()->splitUrl(longUrl, host, path);
-     }},
-    {"AddCrashCallback", [] { return !Plat::App::AddCrashCallback(noCrashWork, nullptr); }},
-};
-
+// Each call reaches the failing allocation; the value and URL need heap blocks.
 TEST(OutOfMemory, EachCallFailsCleanly) {
-    for (const OutOfMemoryCase& c : cases) {
-        MemFailAllocationAfter(1);
-        EXPECT_TRUE(c.failsCleanly()) << c.call;
-        EXPECT_EQ(0u, MemFailAllocationAfter(0)) << c.call << " reached its allocation";
-    }
+    std::string value = "old", host, path;
+    MemFailAllocationAfter(1);
+    EXPECT_FALSE(CmdLine::Get("longvalue", value));
+    EXPECT_EQ(0u, MemFailAllocationAfter(1)) << "CmdLine::Get reached its allocation";
+    EXPECT_EQ("", value);
+    EXPECT_FALSE(SysUtilInterface::i()->splitUrl(
+        "http://a-host-name-longer-than-a-small-string.example/and/a/path", host, path));
+    EXPECT_EQ(0u, MemFailAllocationAfter(1)) << "splitUrl reached its allocation";
+    EXPECT_FALSE(Plat::App::AddCrashCallback(noCrashWork, nullptr));
+    EXPECT_EQ(0u, MemFailAllocationAfter(0)) << "AddCrashCallback reached its allocation";
 }
 
 } // namespace

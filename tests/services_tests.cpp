@@ -1,4 +1,4 @@
-// The loaded platform DLL: its entry point and the main-loop service.
+// The loaded platform DLL: its entry point, its services by name and the shell open.
 #include "AppInterface.h"
 #include "MainInterface.h"
 #include "NamedInterface.h"
@@ -6,45 +6,50 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <string>
+#include <tuple>
+#include <vector>
+
 namespace {
 
-class RecordingApp : public AppInterface {
-public:
-    const char* name() const override { return "recording"; }
-    int run() override {
-        ++runs;
-        instanceInside = MainInterface::i()->getInstance();
-        return 7;
-    }
-    int runs = 0;
-    void* instanceInside = nullptr;
-};
-
-TEST(PlatWinMain, StoresTheInstanceRunsOnceAndReturnsZero) {
-    EXPECT_EQ(nullptr, MainInterface::i()->getInstance()) << "no PlatWinMain yet";
-    RecordingApp app;
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    char commandLine[] = "ignored";
-    EXPECT_EQ(0, Plat::App::PlatWinMain(instance, nullptr, commandLine, SW_SHOW, &app));
-    EXPECT_EQ(1, app.runs);
-    EXPECT_EQ(instance, app.instanceInside);
-    EXPECT_EQ(instance, MainInterface::i()->getInstance());
-    EXPECT_NE(nullptr, NamedInterface::i()) << "services outlive PlatWinMain";
+// Registered as "main" before PlatWinMain, which runs the game once with its instance stored.
+TEST(PlatWinMain, RunsTheGameOnceWithItsInstanceAndReturnsZero) {
+    EXPECT_EQ(MainInterface::i(), NamedInterface::i()->getInterface("main"));
+    struct RecordingApp : AppInterface {
+        const char* name() const override { return "recording"; }
+        int run() override { return instances.push_back(MainInterface::i()->getInstance()), 7; }
+        std::vector<void*> instances;
+    } app;
     void* other = reinterpret_cast<void*>(0x1234);
     EXPECT_EQ(0, Plat::App::PlatWinMain(other, nullptr, nullptr, 0, &app));
-    EXPECT_EQ(other, app.instanceInside);
-    Plat::App::PlatWinMain(instance, nullptr, nullptr, 0, &app);
+    EXPECT_EQ(0, Plat::App::PlatWinMain(GetModuleHandleA(nullptr), nullptr, nullptr, 0, &app));
+    EXPECT_EQ(std::vector<void*>({other, GetModuleHandleA(nullptr)}), app.instances);
 }
 
-TEST(MainService, GivesTheProcessIdAndTheSystemsTextOfAFailedShellOpen) {
-    EXPECT_EQ(GetCurrentProcessId(), MainInterface::i()->getProcessId());
-    char errorText[256] = "untouched";
-    EXPECT_FALSE(MainInterface::i()->shellOpen("Z:\\no\\such\\file.txt", nullptr, nullptr,
-                                               errorText, sizeof errorText));
-    char expected[256] = {};
-    EXPECT_NE(0u, FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, GetLastError(), 0, expected,
-                                 sizeof expected, nullptr));
-    EXPECT_STREQ(expected, errorText);
+// A failed open gives the system's text, cut to the buffer, whose next byte stays as it was:
+// the shell's for a missing file, else invalid parameter (no name) or too long (over 512).
+TEST(MainService, ShellOpenFailsWithTheSystemsTextCutToTheBuffer) {
+    const std::string missing = "Z:\\no\\such\\file.txt",
+                      longName = missing + std::string(10000, 'u');
+    const std::tuple<const char*, const char*, unsigned, DWORD> rows[] = {
+        {missing.c_str(), nullptr, 8, 0},
+        {longName.c_str(), nullptr, 256, ERROR_FILENAME_EXCED_RANGE},
+        {missing.c_str(), longName.c_str() + 9000, 256, ERROR_FILENAME_EXCED_RANGE},
+        {"", nullptr, 256, ERROR_INVALID_PARAMETER},
+        {nullptr, nullptr, 0, ERROR_INVALID_PARAMETER}};
+    for (const auto& [file, parameters, size, error] : rows) {
+        char text[257], system[512] = {};
+        std::memset(text, 'x', sizeof text);
+        EXPECT_FALSE(MainInterface::i()->shellOpen(file, nullptr, parameters, text, size));
+        const DWORD code = GetLastError();
+        EXPECT_TRUE(code == error || (error == 0 && code != 0)) << code;
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, system, sizeof system,
+                       nullptr);
+        EXPECT_EQ(std::string(system).substr(0, size ? size - 1 : 0), size ? text : "");
+        EXPECT_EQ('x', text[size]) << size;
+    }
+    EXPECT_FALSE(MainInterface::i()->shellOpen(missing.c_str(), nullptr, nullptr, nullptr, 64));
 }
 
 } // namespace

@@ -6,11 +6,18 @@
 
 #include <shellapi.h>
 
+#include <cstring>
+
 MainImpl* g_mainImpl = nullptr;
 
 namespace {
 
 const char* const mainServiceName = "main";
+
+// NOTE: the shell builds its command line in buffers of 1,024 characters and overruns its stack
+// beyond them (32-bit Wine's shell32 does from about 1,000), so a longer name with its
+// parameters is refused before the shell sees it.
+const std::size_t longestShellText = 512;
 
 // One record serves every pump; the pump belongs to the main thread alone.
 MSG g_message;
@@ -70,10 +77,21 @@ bool MainImpl::shellOpen(const char* file, const char* directory, const char* pa
     info.lpParameters = parameters;
     info.lpDirectory = directory;
     info.nShow = SW_SHOW;
-    if (ShellExecuteExA(&info))
+    // The shell reads an empty name as the current directory: no name is no document.
+    if (!file || !*file)
+        SetLastError(ERROR_INVALID_PARAMETER);
+    else if (std::strlen(file) + (parameters ? std::strlen(parameters) : 0) > longestShellText)
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    else if (ShellExecuteExA(&info))
         return true;
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, GetLastError(), 0, errorText, errorTextSize,
+    // Formatted whole first, so a small buffer gets the text's start rather than nothing.
+    char text[512] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, GetLastError(), 0, text, sizeof text,
                    nullptr);
+    if (errorText && errorTextSize > 0) {
+        std::strncpy(errorText, text, errorTextSize - 1);
+        errorText[errorTextSize - 1] = '\0';
+    }
     return false;
 }
 

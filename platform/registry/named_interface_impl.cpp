@@ -18,7 +18,10 @@ const unsigned missingFactoryLine = 109;
 
 typedef std::list<RegistryEntry> Table;
 
+// A null name is never registered, so it is never found.
 Table::iterator find(Table& table, const char* name) {
+    if (!name)
+        return table.end();
     for (Table::iterator entry = table.begin(); entry != table.end(); ++entry) {
         if (std::strcmp(entry->name.c_str(), name) == 0)
             return entry;
@@ -32,14 +35,14 @@ void* lookup(Table& table, const char* name, unsigned line, const char* format) 
         return entry->object;
     g_dbFilename = registrySourceName;
     g_dbLineNum = line;
-    dbFatalfAux(format, name);
+    dbFatalfAux(format, name ? name : "(null)");
     return nullptr;
 }
 
 // The entry's node and name copy come from the heap; when it runs out the entry is not added
 // and nothing changes, as for a name that is taken.
 bool add(Table& table, const char* name, void* object) {
-    if (find(table, name) != table.end())
+    if (!name || find(table, name) != table.end())
         return false;
     try {
         table.push_back(RegistryEntry{object, name});

@@ -8,13 +8,11 @@
 class Arguments {
 public:
     explicit Arguments(const std::vector<const char*>& arguments)
-        : m_savedCount(__argc), m_savedVector(__argv) {
-        m_vector.push_back(const_cast<char*>("-game.exe"));
-        for (const char* argument : arguments)
-            m_vector.push_back(const_cast<char*>(argument));
+        : m_savedCount(__argc), m_savedVector(__argv), m_vector{"-game.exe"} {
+        m_vector.insert(m_vector.end(), arguments.begin(), arguments.end());
         m_vector.push_back(nullptr);
         __argc = int(m_vector.size() - 1);
-        __argv = m_vector.data();
+        __argv = const_cast<char**>(m_vector.data());
     }
     ~Arguments() {
         __argc = m_savedCount;
@@ -26,5 +24,5 @@ public:
 private:
     int m_savedCount;
     char** m_savedVector;
-    std::vector<char*> m_vector;
+    std::vector<const char*> m_vector;
 };

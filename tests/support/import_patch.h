@@ -9,16 +9,10 @@
 class ImportPatch {
 public:
     ImportPatch(HMODULE module, const char* dllName, const char* function, void* replacement)
-        : m_slot(findSlot(module, dllName, function)) {
-        if (m_slot) {
-            m_original = *m_slot;
-            write(reinterpret_cast<ULONG_PTR>(replacement));
-        }
+        : m_slot(findSlot(module, dllName, function)), m_original(m_slot ? *m_slot : 0) {
+        write(reinterpret_cast<ULONG_PTR>(replacement));
     }
-    ~ImportPatch() {
-        if (m_slot)
-            write(m_original);
-    }
+    ~ImportPatch() { write(m_original); }
     ImportPatch(const ImportPatch&) = delete;
     ImportPatch& operator=(const ImportPatch&) = delete;
 
@@ -28,27 +22,20 @@ private:
     static ULONG_PTR* findSlot(HMODULE module, const char* dllName, const char* function) {
         if (!module)
             return nullptr;
-        BYTE* base = reinterpret_cast<BYTE*>(module);
-        auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-        auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-        const IMAGE_DATA_DIRECTORY& directory =
-            nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        if (directory.VirtualAddress == 0)
-            return nullptr;
-        auto* descriptor =
-            reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
-        for (; descriptor->Name; ++descriptor) {
-            if (lstrcmpiA(reinterpret_cast<char*>(base + descriptor->Name), dllName) != 0)
+        auto* base = reinterpret_cast<BYTE*>(module);
+        auto* headers = PIMAGE_NT_HEADERS(base + PIMAGE_DOS_HEADER(base)->e_lfanew);
+        const DWORD imports =
+            headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+        for (auto* entry = PIMAGE_IMPORT_DESCRIPTOR(base + imports); imports && entry->Name;
+             ++entry) {
+            if (lstrcmpiA(reinterpret_cast<char*>(base + entry->Name), dllName) != 0)
                 continue;
-            auto* names =
-                reinterpret_cast<IMAGE_THUNK_DATA*>(base + descriptor->OriginalFirstThunk);
-            auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + descriptor->FirstThunk);
+            auto* names = PIMAGE_THUNK_DATA(base + entry->OriginalFirstThunk);
+            auto* slots = PIMAGE_THUNK_DATA(base + entry->FirstThunk);
             for (; names->u1.AddressOfData; ++names, ++slots) {
-                if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
-                    continue;
-                auto* byName =
-                    reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-                if (std::strcmp(reinterpret_cast<char*>(byName->Name), function) == 0)
+                auto* byName = PIMAGE_IMPORT_BY_NAME(base + names->u1.AddressOfData);
+                if (!IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) &&
+                    std::strcmp(reinterpret_cast<char*>(byName->Name), function) == 0)
                     return reinterpret_cast<ULONG_PTR*>(&slots->u1.Function);
             }
         }
@@ -57,11 +44,12 @@ private:
 
     void write(ULONG_PTR value) {
         DWORD protection = 0;
-        VirtualProtect(m_slot, sizeof *m_slot, PAGE_READWRITE, &protection);
-        *m_slot = value;
-        VirtualProtect(m_slot, sizeof *m_slot, protection, &protection);
+        if (m_slot && VirtualProtect(m_slot, sizeof *m_slot, PAGE_READWRITE, &protection)) {
+            *m_slot = value;
+            VirtualProtect(m_slot, sizeof *m_slot, protection, &protection);
+        }
     }
 
     ULONG_PTR* m_slot;
-    ULONG_PTR m_original = 0;
+    ULONG_PTR m_original;
 };

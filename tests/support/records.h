@@ -14,13 +14,11 @@ inline std::vector<DbRecord> recordsSince(unsigned firstIndex) {
     return records;
 }
 
-// The newest record, or a record of kind -1 when the store is empty.
+// The newest record, or one of kind -1 when the store is empty (index 0 - 1 reads nothing).
 inline DbRecord lastRecord() {
     DbRecord record = {};
     record.kind = -1;
-    unsigned count = dbRecordCount();
-    if (count > 0)
-        dbReadRecord(count - 1, &record);
+    dbReadRecord(dbRecordCount() - 1, &record);
     return record;
 }
 

@@ -1,13 +1,13 @@
-// The overhead measurement as the library's load steps run it (this program links them), on
-// a counter whose readings the test scripts from before the first step.
+// The system internals without the DLL: the timer calibration as the load steps (linked here)
+// run it on a counter scripted before the first step, and the loader's directory paths.
 #include "Timer.h"
 #include "support/import_patch.h"
+#include "sys/directory_path.h"
 #include "sys/timer_calibration.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
 // A warm-up pair of 300 ticks, then pairs of 7 and 10, then -1 (later readers, such as the
 // test runner's clock, get that too); a plain array, so it holds before any constructor runs.
 const long long g_readings[] = {100, 400, 1000, 1007, 2000, 2010};
@@ -30,6 +30,14 @@ TEST(Calibration, TheLoadStepsAverageTwoPairsAfterAWarmUpPairUnlessAnOverheadIsS
     Timer::setOverheadTicks(5);
     calibrateTimerOverhead();
     EXPECT_EQ(5, Timer::getOverheadTicks());
+}
+
+TEST(DirectoryPath, KeepsTheComponentsOfEveryPieceWhateverTheSeparators) {
+    DirectoryPath path("C:\\\\Games/");
+    path.append("/mods//bin/");
+    path.append(nullptr);
+    EXPECT_EQ("C:\\Games\\mods\\bin", path.toString());
+    EXPECT_EQ("", DirectoryPath(nullptr).toString());
 }
 
 } // namespace
