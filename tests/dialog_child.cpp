@@ -1,12 +1,13 @@
 // A game that ends through the fatal-error exit; a watcher thread answers the box and
-// message hooks report how the window went. "break" asks for the breakpoint as well.
+// message hooks report how the window went. "break" asks for the breakpoint as well, "null"
+// gives no text.
 #include "NamedInterface.h"
 #include "PlatApp.h"
 #include "SysDialogInterface.h"
 #include "WindowInterface.h"
 #include "support/box_watcher.h"
 
-#include <cstring>
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -26,9 +27,11 @@ LRESULT CALLBACK watchPostedMessages(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && wParam == PM_REMOVE && message->hwnd == g_window &&
         message->message == WM_CLOSE && message->wParam == 100) {
         g_watcher->join();
-        say("box \"" + g_watcher->caption() + "\"" +
-            (g_watcher->owner() == g_window ? " owned by the " : " not owned by the ") +
-            (g_watcher->ownerVisible() ? "visible" : "hidden") + " game window\n");
+        std::string texts = g_watcher->texts;
+        std::replace(texts.begin(), texts.end(), '\n', '|');
+        say("box \"" + g_watcher->caption + "\" showing " + texts +
+            (g_watcher->owner == g_window ? " owned by the " : " not owned by the ") +
+            (g_watcher->ownerVisible ? "visible" : "hidden") + " game window\n");
         say("window asked to close with 100\n");
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -43,7 +46,7 @@ LRESULT CALLBACK watchSentMessages(int code, WPARAM wParam, LPARAM lParam) {
 
 class FatalGame : public AppInterface {
 public:
-    explicit FatalGame(bool debugBreak) : m_break(debugBreak) {}
+    explicit FatalGame(const std::string& how) : m_how(how) {}
     const char* name() const override { return "fatal child"; }
     int run() override {
         WindowInterface* windows = WindowInterface::i();
@@ -55,18 +58,18 @@ public:
         SetWindowsHookExA(WH_CALLWNDPROC, watchSentMessages, nullptr, GetCurrentThreadId());
         g_watcher = new BoxWatcher(IDOK);
         static_cast<SysDialogInterface*>(NamedInterface::i()->getInterface("SysDialog"))
-            ->fatalError(7, "The disk is on fire.", m_break);
+            ->fatalError(7, m_how == "null" ? nullptr : "The disk is on fire.", m_how == "break");
         say("fatalError returned\n");
         return 0;
     }
 
 private:
-    bool m_break;
+    std::string m_how;
 };
 
 } // namespace
 
 int main(int argc, char** argv) {
-    FatalGame game(argc > 1 && std::strcmp(argv[1], "break") == 0);
+    FatalGame game(argc > 1 ? argv[1] : "");
     return Plat::App::PlatWinMain(GetModuleHandleA(nullptr), nullptr, nullptr, SW_SHOW, &game);
 }

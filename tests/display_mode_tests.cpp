@@ -293,7 +293,7 @@ TEST_F(DesktopCheck, Windows9xAtEightBitsIsRefusedWithTheGamesMessage) {
     watcher.join();
     EXPECT_EQ(reinterpret_cast<HWND>(0x77), out) << "nothing was created";
     EXPECT_EQ(nullptr, FindWindowA(gameClass, nullptr));
-    EXPECT_NE(std::string::npos, watcher.texts().find("Needs more colours than 256"));
+    EXPECT_NE(std::string::npos, watcher.texts.find("Needs more colours than 256"));
     EXPECT_EQ((Calls{"Changing from a 8 bit colour depth in win9x (4.0 build 950), ",
                      "Not even going to both attempting to switch colour depth"}),
               timeline())

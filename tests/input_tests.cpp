@@ -120,15 +120,45 @@ TEST_F(KeyEventTest, ClearingReportsNothingAndTheNextDownIsAPressAgain) {
     }
 }
 
-// Before initialize there is no table; a code of 256 or more has no entry in it.
-TEST_F(KeyEventTest, KeysWithoutATableEntryAreDropped) {
+// A code of 256 or more has no table entry: every key operation on it answers false or 0, and
+// a key message carrying it reaches neither the table nor any callback. The entry of its low
+// byte, A, is watched through A itself. Before initialize there is no table at all.
+TEST_F(KeyEventTest, CodesBeyondTheTableChangeNothing) {
     input()->shutdown();
     send(WM_KEYDOWN, keyA);
     ASSERT_TRUE(input()->initialize());
-    send(WM_KEYDOWN, 0x100 + keyA);
-    for (unsigned key = 0; key < 256; ++key)
-        EXPECT_FALSE(input()->isKeyDown(key)) << key;
-    EXPECT_EQ((Events{"clip free", wholeWindow}), events());
+    EXPECT_FALSE(input()->isKeyDown(keyA));
+    events();
+    listenFor(keyA);
+    listenFor(0x100 + keyA);
+    input()->setKeyCallback(keyA, recordKey, reinterpret_cast<void*>(3));
+    send(WM_KEYDOWN, keyA);
+    SetCursorPos(windowX, windowY);
+    for (const unsigned code : {0x100 + keyA, 0xFFFFFF00u + keyA}) {
+        input()->setKeyCallback(code, recordKeyToo, reinterpret_cast<void*>(9));
+        input()->clearKeyCallback(code);
+        input()->clearKey(code);
+        float x = -1.0f, y = -1.0f;
+        input()->getKeyPressPosition(code, &x, &y);
+        unsigned short name[64] = {'x', 0};
+        EXPECT_EQ(
+            (std::vector<float>{0, 0, 0, 'x'}),
+            (std::vector<float>{x, y, float(input()->getKeyName(code, name, 64)), float(name[0])}));
+    }
+    // The last is A with the top bit of wParam set, which a cast to 32 bits turns into A.
+    for (const UINT message : {WM_KEYDOWN, WM_SYSKEYDOWN, WM_KEYUP, WM_SYSKEYUP})
+        for (const WPARAM code : {WPARAM(0x100 + keyA), WPARAM(-256 + int(keyA)),
+                                  WPARAM(1) << (sizeof(WPARAM) * 8 - 1) | keyA})
+            send(message, code);
+    EXPECT_FALSE(input()->isKeyDown(0x100 + keyA));
+    float x = -1.0f, y = -1.0f;
+    input()->getKeyPressPosition(keyA, &x, &y);
+    EXPECT_EQ((std::vector<float>{asFloat(320.0 / 639), asFloat(239.0 / 479)}),
+              (std::vector<float>{x, y}));
+    play({{WM_KEYDOWN, keyA}, {WM_KEYUP, keyA}});
+    EXPECT_EQ((Events{"system 65", "65 press 3", "65 press", "system 65", "65 repeat 3",
+                      "65 repeat", "65 release 3", "65 release"}),
+              events());
 }
 
 // Left, right and middle buttons (1, 2, 4), their double-clicks (6, 7, 248) and the wheel
@@ -187,51 +217,56 @@ TEST_F(InputTest, InitializeConfinesAndCentresAndShutdownWarnsOfLeftoverCallback
     input()->addGenericKeyCallback(recordKey, nullptr);
     EXPECT_TRUE(input()->shutdown());
     const DbRecord warning = lastRecord();
-    EXPECT_EQ(dbRecordWarning, warning.kind);
-    EXPECT_EQ(1u, warning.channel);
-    EXPECT_STREQ("2 generic key callbacks not deleted", warning.text);
+    EXPECT_EQ((std::vector<std::string>{"1 1", "2 generic key callbacks not deleted"}),
+              (std::vector<std::string>{std::to_string(warning.kind == dbRecordWarning) + " " +
+                                            std::to_string(warning.channel),
+                                        warning.text}));
     EXPECT_EQ(Events{"clip free"}, events());
     input()->removeGenericKeyCallback(recordKey);
     input()->removeGenericKeyCallback(recordKey);
 }
 
+// The position as read (the quotient over W - 1 or H - 1 rounded to float) less 0.5, rounded
+// again, and the cursor goes back to the middle. Even the middle pixel of an even size is a
+// fraction of a pixel off 0.5 and reads as none; in a window two pixels wide every pixel is
+// one away from the middle and reads half the window.
 TEST_F(InputTest, MouseDeltaReadsLessThanOnePixelAsNoneAndRecentres) {
-    place(windowX, windowY, 800, 600);
-    const Pixels middle = {windowX + 400, windowY + 300};
-    // The position as read (the quotient over W - 1 or H - 1 rounded to float) less 0.5,
-    // rounded again. Even the middle pixel is a fraction of a pixel off 0.5 and reads as none.
     const auto offset = [](double position) { return asFloat(asFloat(position) - 0.5); };
     const struct {
-        int right, up;
+        int width, height, x, y;
         float dx, dy;
-    } moves[] = {{0, 0, 0.0f, 0.0f},
-                 {1, 0, offset(401.0 / 799), 0.0f},
-                 {-2, 3, offset(398.0 / 799), offset(302.0 / 599)}};
+    } moves[] = {{800, 600, 400, 300, 0.0f, 0.0f},
+                 {800, 600, 401, 300, offset(401.0 / 799), 0.0f},
+                 {800, 600, 398, 297, offset(398.0 / 799), offset(302.0 / 599)},
+                 {2, 2, 0, 0, -0.5f, 0.5f}};
     for (const auto& move : moves) {
-        SetCursorPos(middle[0] + move.right, middle[1] - move.up);
+        place(windowX, windowY, move.width, move.height);
+        SetCursorPos(windowX + move.x, windowY + move.y);
         float dx = -1.0f, dy = -1.0f;
         input()->getMouseDelta(&dx, &dy);
         EXPECT_EQ((std::vector<float>{move.dx, move.dy}), (std::vector<float>{dx, dy}));
-        EXPECT_EQ(middle, cursor());
+        EXPECT_EQ((Pixels{windowX + move.width / 2, windowY + move.height / 2}), cursor());
     }
 }
 
+// The first capture saves the cursor, every capture parks it in the middle and the last
+// release puts it back; between the steps the player moves it. An extra release does nothing.
 TEST_F(InputTest, NestedCaptureParksTheCursorAndTheLastReleasePutsItBack) {
-    SetCursorPos(260, 170);
-    input()->captureMouse(true);
-    SetCursorPos(300, 300);
-    input()->captureMouse(true);
-    input()->captureMouse(false);
-    EXPECT_EQ((Pixels{windowX + windowWidth / 2, windowY + windowHeight / 2}), cursor());
-    EXPECT_TRUE(input()->isMouseCaptured());
-    input()->captureMouse(false);
-    EXPECT_EQ((Pixels{260, 170}), cursor());
-    EXPECT_FALSE(input()->isMouseCaptured());
-    input()->captureMouse(false); // one too many: the depth stays 0
-    input()->captureMouse(true);
-    EXPECT_TRUE(input()->isMouseCaptured());
-    input()->captureMouse(false);
-    EXPECT_FALSE(input()->isMouseCaptured());
+    const Pixels middle = {windowX + windowWidth / 2, windowY + windowHeight / 2};
+    const Pixels start = {260, 170}, moved = {300, 300};
+    SetCursorPos(start[0], start[1]);
+    const struct {
+        bool on, captured;
+        Pixels cursor;
+    } steps[] = {{true, true, middle},  {true, true, middle},  {false, true, moved},
+                 {false, false, start}, {false, false, moved}, {true, true, middle},
+                 {false, false, moved}};
+    for (const auto& step : steps) {
+        input()->captureMouse(step.on);
+        EXPECT_EQ(step.cursor, cursor());
+        EXPECT_EQ(step.captured, input()->isMouseCaptured());
+        SetCursorPos(moved[0], moved[1]);
+    }
 }
 
 // To pixels: X0 + x W and Y0 + H (1 - y) taken exactly, then truncated toward zero, so 1.0
@@ -290,7 +325,7 @@ UINT WINAPI noScanCode(UINT, UINT) {
 
 // Names fit with their terminator or come back empty (still true); bad arguments are refused
 // before anything is written. Extended keys get bit 24; Pause and Divide, which layouts may map
-// to no scan code, get the codes their keys send.
+// to no scan code, get the codes their keys send. A cursor file without a name loads nothing.
 TEST(KeyNames, FitTheBufferAndNameExtendedKeysApart) {
     unsigned short buffer[2048];
     const auto name = [&buffer](unsigned key, unsigned length) {
@@ -307,10 +342,15 @@ TEST(KeyNames, FitTheBufferAndNameExtendedKeysApart) {
     EXPECT_EQ("true ", name(VK_PAUSE, fits - 1));
     EXPECT_EQ("false ", name(0x07, 64)) << "a code that no key sends has no scan code";
     std::memset(buffer, 'x', sizeof buffer);
-    for (const auto& row :
-         {std::pair<unsigned, unsigned>{keyA, 2048}, {0, 64}, {keyA, 0}, {256, 64}})
+    for (const auto& row : {std::pair<unsigned, unsigned>{keyA, 2048}, {0, 64}, {keyA, 0}})
         EXPECT_FALSE(InputInterface::i()->getKeyName(row.first, buffer, row.second)) << row.first;
+    EXPECT_FALSE(InputInterface::i()->getKeyName(keyA, nullptr, 64));
     EXPECT_EQ('x', buffer[0] & 0xFF);
+    SysInputInterface* sys =
+        static_cast<SysInputInterface*>(NamedInterface::i()->getInterface("SysIn"));
+    EXPECT_EQ(
+        (std::vector<HCURSOR>{nullptr, nullptr}),
+        (std::vector<HCURSOR>{sys->loadCursorFromFile(nullptr), sys->loadCursorFromFile("")}));
 
     const HMODULE platform = GetModuleHandleA("platform.dll");
     ImportPatch names(platform, "user32.dll", "GetKeyNameTextA",

@@ -18,49 +18,54 @@ public:
 };
 
 // Templates come from the module the main loop holds, so the tests hand it theirs.
-class SysDialogTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        NoGame game;
-        Plat::App::PlatWinMain(GetModuleHandleA(nullptr), nullptr, nullptr, 0, &game);
-        m_dialogs =
-            static_cast<SysDialogInterface*>(NamedInterface::i()->getInterface("SysDialog"));
-        ASSERT_NE(nullptr, m_dialogs);
-    }
+SysDialogInterface* dialogs() {
+    NoGame game;
+    Plat::App::PlatWinMain(GetModuleHandleA(nullptr), nullptr, nullptr, 0, &game);
+    return static_cast<SysDialogInterface*>(NamedInterface::i()->getInterface("SysDialog"));
+}
 
-    SysDialogInterface* m_dialogs = nullptr;
-};
-
-// The text goes into the one control named; only OK ends the dialog, with 0.
-TEST_F(SysDialogTest, DialogBoxPutsTheTextIntoOneControlAndEndsOnlyOnOk) {
-    for (const char* text : {"Version 1.0", static_cast<const char*>(nullptr)}) {
+// The text goes into the one control named, a null text leaves the template's; only OK ends
+// the dialog, with 0. A message box shows its texts, null ones as empty, and gives the answer.
+TEST(SysDialog, BoxesShowTheirTextsAndDialogsEndOnlyOnOk) {
+    SysDialogInterface* service = dialogs();
+    ASSERT_NE(nullptr, service);
+    for (const char* text : {"Version 1.0", "", static_cast<const char*>(nullptr)}) {
         BoxWatcher watcher(IDOK, true);
-        EXPECT_EQ(0, m_dialogs->dialogBox(testDialogTemplate, text, testDialogText));
+        EXPECT_EQ(0, service->dialogBox(testDialogTemplate, text, testDialogText));
         watcher.join();
-        EXPECT_EQ("Test dialog", watcher.caption());
-        EXPECT_EQ(std::string(text ? text : "Template text") + "\nOther text\nOK\n",
-                  watcher.texts());
-        EXPECT_TRUE(watcher.survivedOtherWays()) << "Escape, cancel and close must not end it";
+        EXPECT_EQ("Test dialog", watcher.caption);
+        EXPECT_EQ(std::string(text ? text : "Template text") + "\nOther text\nOK\n", watcher.texts);
+        EXPECT_TRUE(watcher.survivedOtherWays) << "Escape, cancel and close must not end it";
     }
-    EXPECT_EQ(-1, m_dialogs->dialogBox(testDialogMissing, "lost", testDialogText));
+    EXPECT_EQ(-1, service->dialogBox(testDialogMissing, "lost", testDialogText));
+    const char* const rows[][3] = {{"Caption", "Text", "Caption\nOK\nText\n"},
+                                   {"", "", "\nOK\n\n"},
+                                   {nullptr, nullptr, "Error\nOK\n\n"}};
+    for (const auto& row : rows) {
+        BoxWatcher watcher(IDOK);
+        EXPECT_EQ(IDOK, service->messageBox(row[0], row[1]));
+        watcher.join();
+        EXPECT_EQ(row[2], watcher.caption + watcher.texts)
+            << "the icon's place, the button, the text";
+    }
 }
 
+// The box shows the text (none for null) over the hidden window. The breakpoint, raised after
+// the box, is a crash without a debugger.
 TEST(FatalError, HidesTheWindowAsksTheUserClosesTheWindowAndExits) {
-    ChildResult child = runChild("\"" + programDirectory() + "dialog_child.exe\"");
-    ASSERT_TRUE(child.finished);
-    EXPECT_EQ(7u, child.exitCode) << child.output << "(1 would mean a breakpoint was raised)";
-    EXPECT_EQ("window shown\n"
-              "box \"Fatal Error\" owned by the hidden game window\n"
-              "window asked to close with 100\n"
-              "window destroyed\n",
-              child.output);
-}
-
-TEST(FatalError, BreaksIntoTheDebuggerWhenAsked) {
-    ChildResult child = runChild("\"" + programDirectory() + "dialog_child.exe\" break");
-    ASSERT_TRUE(child.finished);
-    EXPECT_EQ(1u, child.exitCode) << "no debugger: the breakpoint is a crash";
-    EXPECT_EQ(std::string::npos, child.output.find("window destroyed"));
+    const char* const rows[][3] = {
+        {"", "7", "The disk is on fire."}, {"null", "7", ""}, {"break", "1"}};
+    for (const auto& row : rows) {
+        ChildResult child = runChild("\"" + programDirectory() + "dialog_child.exe\" " + row[0]);
+        ASSERT_TRUE(child.finished);
+        EXPECT_EQ(std::stoul(row[1]), child.exitCode) << row[0];
+        EXPECT_EQ(std::string("window shown\n") +
+                      (row[2] ? "box \"Fatal Error\" showing |OK|" + std::string(row[2]) +
+                                    "| owned by the hidden game window\nwindow asked to close "
+                                    "with 100\nwindow destroyed\n"
+                              : ""),
+                  child.output);
+    }
 }
 
 } // namespace

@@ -19,13 +19,10 @@ public:
             m_thread.join();
     }
 
-    bool found() const { return m_box != nullptr; }
-    const std::string& caption() const { return m_caption; }
-    // Every child window's text, one per line.
-    const std::string& texts() const { return m_texts; }
-    HWND owner() const { return m_owner; }
-    bool ownerVisible() const { return m_ownerVisible; }
-    bool survivedOtherWays() const { return m_survived; }
+    // What the box showed, read after join: every child window's text one per line.
+    std::string caption, texts;
+    HWND owner = nullptr;
+    bool ownerVisible = false, survivedOtherWays = false;
 
 private:
     static BOOL CALLBACK findBox(HWND window, LPARAM found) {
@@ -55,31 +52,24 @@ private:
         }
         if (!box)
             return;
-        char caption[256] = {};
-        GetWindowTextA(box, caption, sizeof caption);
-        m_caption = caption;
-        EnumChildWindows(box, collectText, reinterpret_cast<LPARAM>(&m_texts));
-        m_owner = GetWindow(box, GW_OWNER);
-        m_ownerVisible = IsWindowVisible(m_owner);
+        char text[256] = {};
+        GetWindowTextA(box, text, sizeof text);
+        caption = text;
+        EnumChildWindows(box, collectText, reinterpret_cast<LPARAM>(&texts));
+        owner = GetWindow(box, GW_OWNER);
+        ownerVisible = IsWindowVisible(owner);
         if (m_tryOtherWays) {
             PostMessageA(box, WM_KEYDOWN, VK_ESCAPE, 0);
             PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
             PostMessageA(box, WM_CLOSE, 0, 0);
             PostMessageA(box, WM_COMMAND, IDNO, 0);
             Sleep(300);
-            m_survived = IsWindow(box) && IsWindowVisible(box);
+            survivedOtherWays = IsWindow(box) && IsWindowVisible(box);
         }
-        m_box = box;
         PostMessageA(box, WM_COMMAND, MAKEWPARAM(m_button, BN_CLICKED), 0);
     }
 
     int m_button;
     bool m_tryOtherWays;
-    HWND m_box = nullptr;
-    HWND m_owner = nullptr;
-    bool m_ownerVisible = false;
-    bool m_survived = false;
-    std::string m_caption;
-    std::string m_texts;
     std::thread m_thread;
 };
