@@ -1,5 +1,5 @@
-// A game that ends through the fatal-error exit; a watcher thread answers the box and
-// message hooks report how the window went. "break" asks for the breakpoint as well, "null"
+// A game that ends through the fatal-error exit; a watcher thread answers the box and a
+// message hook reports how the window went. "break" asks for the breakpoint as well, "null"
 // gives no text.
 #include "NamedInterface.h"
 #include "PlatApp.h"
@@ -21,24 +21,18 @@ void say(const std::string& text) {
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), DWORD(text.size()), &written, nullptr);
 }
 
-// The close request is posted after the box has gone, so the watcher is done by then.
-LRESULT CALLBACK watchPostedMessages(int code, WPARAM wParam, LPARAM lParam) {
-    const MSG* message = reinterpret_cast<const MSG*>(lParam);
-    if (code == HC_ACTION && wParam == PM_REMOVE && message->hwnd == g_window &&
-        message->message == WM_CLOSE && message->wParam == 100) {
+// The close command comes after the box has gone, so the watcher is done by then.
+LRESULT CALLBACK watchSentMessages(int code, WPARAM wParam, LPARAM lParam) {
+    const CWPSTRUCT* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && call->hwnd == g_window && call->message == WM_COMMAND) {
         g_watcher->join();
         std::string texts = g_watcher->texts;
         std::replace(texts.begin(), texts.end(), '\n', '|');
         say("box \"" + g_watcher->caption + "\" showing " + texts +
             (g_watcher->owner == g_window ? " owned by the " : " not owned by the ") +
-            (g_watcher->ownerVisible ? "visible" : "hidden") + " game window\n");
-        say("window asked to close with 100\n");
+            (g_watcher->ownerVisible ? "visible" : "hidden") + " game window\n" +
+            "window asked to close with " + std::to_string(call->wParam) + "\n");
     }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-LRESULT CALLBACK watchSentMessages(int code, WPARAM wParam, LPARAM lParam) {
-    const CWPSTRUCT* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
     if (code == HC_ACTION && call->hwnd == g_window && call->message == WM_DESTROY)
         say("window destroyed\n");
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -54,12 +48,10 @@ public:
         windows->registerWindowClass(&instance, "FatalChildWindow");
         windows->createWindow(&g_window, &instance, "fatal child", 0, 320, 200, 32, false);
         say(g_window && IsWindowVisible(g_window) ? "window shown\n" : "no window\n");
-        SetWindowsHookExA(WH_GETMESSAGE, watchPostedMessages, nullptr, GetCurrentThreadId());
         SetWindowsHookExA(WH_CALLWNDPROC, watchSentMessages, nullptr, GetCurrentThreadId());
         g_watcher = new BoxWatcher(IDOK);
         static_cast<SysDialogInterface*>(NamedInterface::i()->getInterface("SysDialog"))
             ->fatalError(7, m_how == "null" ? nullptr : "The disk is on fire.", m_how == "break");
-        say("fatalError returned\n");
         return 0;
     }
 

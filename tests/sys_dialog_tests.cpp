@@ -3,7 +3,6 @@
 #include "NamedInterface.h"
 #include "PlatApp.h"
 #include "SysDialogInterface.h"
-#include "dialog_resources.h"
 #include "support/box_watcher.h"
 #include "support/child_process.h"
 
@@ -17,36 +16,34 @@ public:
     int run() override { return 0; }
 };
 
-// Templates come from the module the main loop holds, so the tests hand it theirs.
-SysDialogInterface* dialogs() {
+// Template 300 of dialog_tests.rc puts its text in control 301; the main loop holds the module
+// the templates come from, so the test hands it its own. A null text leaves the template's;
+// only OK ends the dialog, with 0. A message box shows its texts, null ones as empty, and gives
+// the answer.
+TEST(SysDialog, BoxesShowTheirTextsAndDialogsEndOnlyOnOk) {
     NoGame game;
     Plat::App::PlatWinMain(GetModuleHandleA(nullptr), nullptr, nullptr, 0, &game);
-    return static_cast<SysDialogInterface*>(NamedInterface::i()->getInterface("SysDialog"));
-}
-
-// The text goes into the one control named, a null text leaves the template's; only OK ends
-// the dialog, with 0. A message box shows its texts, null ones as empty, and gives the answer.
-TEST(SysDialog, BoxesShowTheirTextsAndDialogsEndOnlyOnOk) {
-    SysDialogInterface* service = dialogs();
-    ASSERT_NE(nullptr, service);
+    SysDialogInterface* dialogs =
+        static_cast<SysDialogInterface*>(NamedInterface::i()->getInterface("SysDialog"));
+    ASSERT_NE(nullptr, dialogs);
     for (const char* text : {"Version 1.0", "", static_cast<const char*>(nullptr)}) {
         BoxWatcher watcher(IDOK, true);
-        EXPECT_EQ(0, service->dialogBox(testDialogTemplate, text, testDialogText));
+        EXPECT_EQ(0, dialogs->dialogBox(300, text, 301));
         watcher.join();
-        EXPECT_EQ("Test dialog", watcher.caption);
-        EXPECT_EQ(std::string(text ? text : "Template text") + "\nOther text\nOK\n", watcher.texts);
+        EXPECT_EQ("Test dialog\n" + std::string(text ? text : "Template text") +
+                      "\nOther text\nOK\n",
+                  watcher.caption + "\n" + watcher.texts);
         EXPECT_TRUE(watcher.survivedOtherWays) << "Escape, cancel and close must not end it";
     }
-    EXPECT_EQ(-1, service->dialogBox(testDialogMissing, "lost", testDialogText));
+    EXPECT_EQ(-1, dialogs->dialogBox(399, "no such template", 301));
     const char* const rows[][3] = {{"Caption", "Text", "Caption\nOK\nText\n"},
                                    {"", "", "\nOK\n\n"},
                                    {nullptr, nullptr, "Error\nOK\n\n"}};
     for (const auto& row : rows) {
         BoxWatcher watcher(IDOK);
-        EXPECT_EQ(IDOK, service->messageBox(row[0], row[1]));
+        EXPECT_EQ(IDOK, dialogs->messageBox(row[0], row[1]));
         watcher.join();
-        EXPECT_EQ(row[2], watcher.caption + watcher.texts)
-            << "the icon's place, the button, the text";
+        EXPECT_EQ(row[2], watcher.caption + watcher.texts) << "the icon's place, OK, the text";
     }
 }
 

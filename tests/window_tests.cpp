@@ -4,22 +4,21 @@
 
 namespace {
 
-// x, y, width, height and the aspect ratio; the screen getters must read the same.
+// x, y, width, height, the aspect ratio and the depth; the screen getters must read the same.
 std::vector<float> geometry() {
-    WindowInterface* manager = WindowInterface::i();
+    WindowInterface* m = WindowInterface::i();
     int x = -1, y = -1;
-    manager->getWindowPosition(&x, &y);
-    EXPECT_EQ(
-        (std::vector<float>{float(manager->getWidth()), float(manager->getHeight()),
-                            float(manager->getBitDepth()), manager->getAspectRatio()}),
-        (std::vector<float>{float(manager->getScreenWidth()), float(manager->getScreenHeight()),
-                            float(manager->getScreenBitDepth()), manager->getScreenAspectRatio()}));
+    m->getWindowPosition(&x, &y);
+    EXPECT_EQ((std::vector<float>{float(m->getWidth()), float(m->getHeight()),
+                                  float(m->getBitDepth()), m->getAspectRatio()}),
+              (std::vector<float>{float(m->getScreenWidth()), float(m->getScreenHeight()),
+                                  float(m->getScreenBitDepth()), m->getScreenAspectRatio()}));
     return {float(x),
             float(y),
-            float(manager->getWidth()),
-            float(manager->getHeight()),
-            manager->getAspectRatio(),
-            float(manager->getBitDepth())};
+            float(m->getWidth()),
+            float(m->getHeight()),
+            m->getAspectRatio(),
+            float(m->getBitDepth())};
 }
 
 using GameWindow = GameWindowTest;
@@ -36,10 +35,12 @@ TEST_F(GameWindow, GeometryReadsZeroUntilTheFirstSizeThenFollowsTheWindow) {
     SetWindowPos(m_window, nullptr, 50, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     EXPECT_EQ((std::vector<float>{50, 60, 400, 300, asFloat(400.0 / 300), 16}), geometry());
     ShowWindow(m_window, SW_MINIMIZE);
-    EXPECT_EQ(0, manager()->getHeight());
-    EXPECT_EQ(1.0f, manager()->getAspectRatio());
+    EXPECT_EQ((std::vector<float>{0, 1.0f}),
+              (std::vector<float>{float(manager()->getHeight()), manager()->getAspectRatio()}));
 }
 
+// The class keeps the name it registered: a refused or nameless registration changes nothing.
+// Any title, none included, makes a shown popup at the corner.
 TEST_F(GameWindow, IsABlackPopupAtTheCornerWithTheGamesIcon) {
     WNDCLASSA windowClass = {};
     ASSERT_TRUE(GetClassInfoA(static_cast<HINSTANCE>(m_instance), gameClass, &windowClass));
@@ -47,11 +48,20 @@ TEST_F(GameWindow, IsABlackPopupAtTheCornerWithTheGamesIcon) {
     EXPECT_NE(nullptr, windowClass.hIcon) << "icon 101 of the test program";
     EXPECT_EQ(nullptr, windowClass.hCursor);
     EXPECT_EQ(GetStockObject(BLACK_BRUSH), windowClass.hbrBackground);
-    EXPECT_FALSE(manager()->registerWindowClass(&m_instance, gameClass)) << "already registered";
+    for (const char* name : {gameClass, "", static_cast<const char*>(nullptr)})
+        EXPECT_FALSE(manager()->registerWindowClass(&m_instance, name)) << name;
     EXPECT_FALSE(manager()->registerWindowClass(nullptr, "Other"));
     EXPECT_FALSE(manager()->unregisterWindowClass(&m_instance, nullptr));
-    ASSERT_TRUE(create(256, 128, 32, false));
-    EXPECT_EQ(WS_POPUP, GetWindowLongPtrA(m_window, GWL_STYLE) & (WS_POPUP | WS_CAPTION));
+    EXPECT_FALSE(manager()->unregisterWindowClass(&m_instance, ""));
+    for (const char* title : {"", static_cast<const char*>(nullptr), "game"}) {
+        manager()->destroyWindow(0, 0);
+        ASSERT_TRUE(manager()->createWindow(&m_window, &m_instance, title, 0, 256, 128, 32, false));
+        char text[16] = "x";
+        GetWindowTextA(m_window, text, sizeof text);
+        EXPECT_EQ(title ? title : "", std::string(text));
+    }
+    EXPECT_EQ(WS_POPUP | WS_VISIBLE,
+              GetWindowLongPtrA(m_window, GWL_STYLE) & (WS_POPUP | WS_CAPTION | WS_VISIBLE));
     EXPECT_EQ(WS_EX_APPWINDOW,
               GetWindowLongPtrA(m_window, GWL_EXSTYLE) & (WS_EX_APPWINDOW | WS_EX_TOPMOST));
     RECT r = {};
@@ -62,35 +72,29 @@ TEST_F(GameWindow, IsABlackPopupAtTheCornerWithTheGamesIcon) {
     EXPECT_FALSE(manager()->showWindow(nullptr, true));
 }
 
-// Only close values 100 and 101 end the window, and a destroyed window does not quit the game;
-// the screen saver, the window menu, monitor power-down and suspend are refused.
+// Only close values 100 and 101 end the window (WM_COMMAND posts the WM_CLOSE that the pump
+// dispatches), and a destroyed window does not quit the game. The screen saver, the window
+// menu, monitor power-down and suspend are refused; other system commands reach the system.
 TEST_F(GameWindow, ClosesOnlyOnOneHundredOrOneHundredOneAndRefusesInterruptions) {
-    const LONG_PTR rows[][4] = {
-        {WM_CLOSE, 0, 1, true},
-        {WM_CLOSE, 102, 1, true},
-        {WM_COMMAND, 99, 0, true},
-        {WM_COMMAND, 101, 0, false}, // posts WM_CLOSE 101, which the pump then dispatches
-        {WM_CLOSE, 100, 0, false},
-        {WM_CLOSE, 101, 0, false},
-        {WM_SYSCOMMAND, SC_SCREENSAVE | 1, 1, true},
-        {WM_SYSCOMMAND, SC_KEYMENU, 1, true},
-        {WM_SYSCOMMAND, SC_MONITORPOWER | 2, 1, true},
-        {WM_POWERBROADCAST, PBT_APMQUERYSUSPEND, BROADCAST_QUERY_DENY, true},
-        {WM_POWERBROADCAST, PBT_APMSUSPEND, BROADCAST_QUERY_DENY, true},
-        {WM_SETCURSOR, 0, 1, true},
-    };
-    for (const auto& row : rows) {
-        ASSERT_TRUE(create(64, 64, 32, false));
-        EXPECT_EQ(row[2], SendMessageA(m_window, UINT(row[0]), WPARAM(row[1]), 0)) << row[1];
-        pump();
-        EXPECT_EQ(row[3], IsWindow(m_window)) << row[0] << " " << row[1];
-        manager()->destroyWindow(0, 0);
-    }
+    for (const UINT message : {WM_CLOSE, WM_COMMAND})
+        for (const WPARAM value : {0, 99, 100, 101, 102}) {
+            const bool closes = value == 100 || value == 101;
+            ASSERT_TRUE(create(64, 64, 32, false));
+            EXPECT_EQ(message == WM_CLOSE && !closes, SendMessageA(m_window, message, value, 0));
+            pump();
+            EXPECT_NE(closes, IsWindow(m_window)) << message << " " << value;
+            manager()->destroyWindow(0, 0);
+        }
     MSG quit;
     EXPECT_FALSE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
     ASSERT_TRUE(create(64, 64, 32, false));
+    for (const WPARAM command : {SC_SCREENSAVE | 1, SC_KEYMENU, SC_MONITORPOWER | 2})
+        EXPECT_EQ(1, SendMessageA(m_window, WM_SYSCOMMAND, command, 0)) << command;
+    for (const WPARAM event : {PBT_APMQUERYSUSPEND, PBT_APMSUSPEND})
+        EXPECT_EQ(BROADCAST_QUERY_DENY, SendMessageA(m_window, WM_POWERBROADCAST, event, 0));
+    EXPECT_EQ(1, SendMessageA(m_window, WM_SETCURSOR, 0, 0));
     SendMessageA(m_window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    EXPECT_TRUE(IsIconic(m_window)) << "other system commands reach the system";
+    EXPECT_TRUE(IsIconic(m_window));
 }
 
 // The system's cursor display count, read without changing it.
@@ -125,34 +129,31 @@ TEST(Attach, TakesOverOneWindowForGoodAndNeverDestroysIt) {
     WindowInterface* manager = WindowInterface::i();
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = ownProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = "OwnWindow";
     RegisterClassA(&windowClass);
-    HWND own = CreateWindowExA(0, "OwnWindow", "", WS_POPUP, 0, 0, 32, 32, nullptr, nullptr,
-                               nullptr, nullptr);
-    HWND other = CreateWindowExA(0, "OwnWindow", "", WS_POPUP, 0, 0, 32, 32, nullptr, nullptr,
+    HWND windows[2];
+    for (HWND& window : windows)
+        window = CreateWindowExA(0, "OwnWindow", "", WS_POPUP, 0, 0, 32, 32, nullptr, nullptr,
                                  nullptr, nullptr);
     HWND invalid = reinterpret_cast<HWND>(0x4321);
     EXPECT_FALSE(manager->attachWindow(&invalid, nullptr));
     EXPECT_FALSE(manager->attachWindow(nullptr, nullptr));
     LONG_PTR previous = 0;
-    ASSERT_TRUE(manager->attachWindow(&own, &previous));
+    ASSERT_TRUE(manager->attachWindow(&windows[0], &previous));
     EXPECT_EQ(reinterpret_cast<LONG_PTR>(ownProc), previous);
-    EXPECT_EQ(own, manager->getWindowHandle());
+    EXPECT_EQ(windows[0], manager->getWindowHandle());
     g_ownProcCalls = 0;
-    EXPECT_EQ(1, SendMessageA(own, WM_CLOSE, 0, 0)) << "the close protocol holds";
-    EXPECT_EQ(0, SendMessageA(own, WM_NULL, 0, 0));
+    EXPECT_EQ(1, SendMessageA(windows[0], WM_CLOSE, 0, 0)) << "the close protocol holds";
+    EXPECT_EQ(0, SendMessageA(windows[0], WM_NULL, 0, 0));
     EXPECT_EQ(0, g_ownProcCalls);
-    EXPECT_FALSE(manager->attachWindow(&other, &previous));
-    EXPECT_EQ(reinterpret_cast<LONG_PTR>(ownProc), GetWindowLongPtrA(other, GWLP_WNDPROC));
+    EXPECT_FALSE(manager->attachWindow(&windows[1], &previous));
+    EXPECT_EQ(reinterpret_cast<LONG_PTR>(ownProc), GetWindowLongPtrA(windows[1], GWLP_WNDPROC));
     EXPECT_FALSE(manager->destroyWindow(0, 0));
-    EXPECT_TRUE(IsWindow(own));
-    const LONG_PTR attachedProc = GetWindowLongPtrA(own, GWLP_WNDPROC);
-    EXPECT_EQ(attachedProc, manager->setWindowProc(&own, ownProc));
-    EXPECT_EQ(previous, GetWindowLongPtrA(own, GWLP_WNDPROC));
+    EXPECT_TRUE(IsWindow(windows[0]));
+    const LONG_PTR attachedProc = GetWindowLongPtrA(windows[0], GWLP_WNDPROC);
+    EXPECT_EQ(attachedProc, manager->setWindowProc(&windows[0], ownProc));
+    EXPECT_EQ(previous, GetWindowLongPtrA(windows[0], GWLP_WNDPROC));
     EXPECT_EQ(0, manager->setWindowProc(nullptr, ownProc));
-    DestroyWindow(own);
-    DestroyWindow(other);
 }
 
 } // namespace

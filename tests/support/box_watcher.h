@@ -1,6 +1,6 @@
-// Finds the first dialog box this process shows, records what it shows and presses a
-// button on it, so that modal boxes cannot hang a test. Asked to, it first tries every other
-// way out (Escape, cancel, close, No) and notes whether the box survived them.
+// Finds the first dialog box shown, records what it shows and presses a button on it, so that
+// modal boxes cannot hang a test. Asked to, it first tries every other way out (Escape,
+// cancel, close, No) and notes whether the box survived them.
 #pragma once
 
 #include <windows.h>
@@ -11,7 +11,7 @@
 class BoxWatcher {
 public:
     explicit BoxWatcher(int button = IDOK, bool tryOtherWays = false)
-        : m_button(button), m_tryOtherWays(tryOtherWays), m_thread([this] { watch(); }) {}
+        : m_thread([this, button, tryOtherWays] { watch(button, tryOtherWays); }) {}
     ~BoxWatcher() { join(); }
 
     void join() {
@@ -19,24 +19,12 @@ public:
             m_thread.join();
     }
 
-    // What the box showed, read after join: every child window's text one per line.
+    // Read after join: the caption, every child window's text one per line, and the owner.
     std::string caption, texts;
     HWND owner = nullptr;
     bool ownerVisible = false, survivedOtherWays = false;
 
 private:
-    static BOOL CALLBACK findBox(HWND window, LPARAM found) {
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        char className[32] = {};
-        GetClassNameA(window, className, sizeof className);
-        if (process != GetCurrentProcessId() || std::string(className) != "#32770" ||
-            !IsWindowVisible(window))
-            return TRUE;
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-
     static BOOL CALLBACK collectText(HWND child, LPARAM texts) {
         char text[512] = {};
         GetWindowTextA(child, text, sizeof text);
@@ -44,21 +32,21 @@ private:
         return TRUE;
     }
 
-    void watch() {
+    void watch(int button, bool tryOtherWays) {
         HWND box = nullptr;
-        for (int attempt = 0; attempt < 100 && !box; ++attempt) {
+        for (int attempt = 0; attempt < 100 && !(box && IsWindowVisible(box)); ++attempt) {
             Sleep(50);
-            EnumWindows(findBox, reinterpret_cast<LPARAM>(&box));
+            box = FindWindowA("#32770", nullptr);
         }
         if (!box)
             return;
-        char text[256] = {};
+        char text[512] = {};
         GetWindowTextA(box, text, sizeof text);
         caption = text;
         EnumChildWindows(box, collectText, reinterpret_cast<LPARAM>(&texts));
         owner = GetWindow(box, GW_OWNER);
         ownerVisible = IsWindowVisible(owner);
-        if (m_tryOtherWays) {
+        if (tryOtherWays) {
             PostMessageA(box, WM_KEYDOWN, VK_ESCAPE, 0);
             PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
             PostMessageA(box, WM_CLOSE, 0, 0);
@@ -66,10 +54,8 @@ private:
             Sleep(300);
             survivedOtherWays = IsWindow(box) && IsWindowVisible(box);
         }
-        PostMessageA(box, WM_COMMAND, MAKEWPARAM(m_button, BN_CLICKED), 0);
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
     }
 
-    int m_button;
-    bool m_tryOtherWays;
     std::thread m_thread;
 };

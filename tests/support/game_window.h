@@ -15,6 +15,7 @@
 #include <vector>
 
 typedef std::vector<LONG> Pixels;
+typedef std::vector<std::string> Events;
 
 class GameWindowTest : public ::testing::Test {
 protected:
@@ -30,7 +31,6 @@ protected:
 
     static WindowInterface* manager() { return WindowInterface::i(); }
     static void pump() { MainInterface::i()->pumpMessages(); }
-
     bool create(int width, int height, int bitDepth, bool fullScreen) {
         return manager()->createWindow(&m_window, &m_instance, "game", 0, width, height, bitDepth,
                                        fullScreen);
@@ -48,7 +48,6 @@ protected:
 // What the input tests observe, in order: callbacks, and each ClipCursor call of platform.dll
 // ("clip left top right bottom", "clip free"). Some Wines accept a clip and then report the
 // whole screen, so the request itself is recorded.
-typedef std::vector<std::string> Events;
 inline Events g_events;
 inline BOOL WINAPI recordClip(const RECT* r) {
     g_events.push_back(r ? "clip " + std::to_string(r->left) + " " + std::to_string(r->top) + " " +
