@@ -1,38 +1,35 @@
 // The input services driven by real key, button and wheel messages posted to the game window.
-// Callbacks and cursor clips go into one event list, in the order they happened.
-#include "support/game_window.h"
+// What the callbacks and platform.dll's ClipCursor calls saw goes into one line of events, in
+// order: "+65" a press of key 65, "-65" its release, "*65" a repeat, ":3" the user value when
+// there is one, "s65" a system callback, "c65" a capture, "[l,t,r,b]" a clip, "[]" a free
+// cursor. Some Wines accept a clip and then report the whole screen, so requests are recorded.
 #include "NamedInterface.h"
 #include "SysInputInterface.h"
+#include "support/game_window.h"
 #include "support/records.h"
 
 #include <set>
 
 namespace {
 
-typedef std::vector<std::string> Events;
 const unsigned keyA = 'A';
-const char* const wholeWindow = "clip 100 50 740 530";
+std::string g_events;
 
-// Key events and each ClipCursor call of platform.dll ("clip left top right bottom", "clip
-// free"). Some Wines accept a clip and then report the whole screen, so the request itself
-// is recorded.
-Events g_events;
+void note(const std::string& event) {
+    g_events += (g_events.empty() ? "" : " ") + event;
+}
 BOOL WINAPI recordClip(const RECT* r) {
-    g_events.push_back(r ? "clip " + std::to_string(r->left) + " " + std::to_string(r->top) + " " +
-                               std::to_string(r->right) + " " + std::to_string(r->bottom)
-                         : "clip free");
+    note(r ? "[" + std::to_string(r->left) + "," + std::to_string(r->top) + "," +
+                 std::to_string(r->right) + "," + std::to_string(r->bottom) + "]"
+           : "[]");
     return TRUE;
 }
-
-// "<key> press|release|repeat", and the user value unless it is null.
-void recordKey(unsigned key, int event, void* userData) {
-    const char* const names[] = {" press", " release", " repeat"};
-    const LONG_PTR user = reinterpret_cast<LONG_PTR>(userData);
-    g_events.push_back(std::to_string(key) + names[event] +
-                       (user ? " " + std::to_string(user) : ""));
+void recordKey(unsigned key, int event, void* user) {
+    note("+-*"[event] + std::to_string(key) +
+         (user ? ":" + std::to_string(reinterpret_cast<LONG_PTR>(user)) : ""));
 }
-void recordKeyToo(unsigned key, int event, void* userData) {
-    recordKey(key, event, userData);
+void recordKeyToo(unsigned key, int event, void* user) {
+    recordKey(key, event, user);
 }
 void* user(LONG_PTR value) {
     return reinterpret_cast<void*>(value);
@@ -79,8 +76,8 @@ protected:
         return {point.x, point.y};
     }
     // What happened since the last look.
-    static Events events() {
-        Events happened;
+    static std::string events() {
+        std::string happened;
         happened.swap(g_events);
         return happened;
     }
@@ -88,13 +85,7 @@ protected:
     static void listenFor(int code) {
         static std::set<int> listened;
         if (listened.insert(code).second)
-            sysInput()->addKeyCallback(
-                code, [](int code) { g_events.push_back("system " + std::to_string(code)); });
-    }
-    static std::vector<float> pressedAt(unsigned key) {
-        float x = -1.0f, y = -1.0f;
-        input()->getKeyPressPosition(key, &x, &y);
-        return {x, y};
+            sysInput()->addKeyCallback(code, [](int code) { note("s" + std::to_string(code)); });
     }
 
     ImportPatch m_clipPatch{GetModuleHandleA("platform.dll"), "user32.dll", "ClipCursor",
@@ -102,7 +93,7 @@ protected:
 };
 
 // The key's own callback first, then the generic ones in the order added; removal takes the
-// first pair with the function. Clearing reports nothing, and the next down is a press again.
+// first pair with the function. Clearing reports nothing; the next down is a press again.
 TEST_F(InputTest, CallbacksInOrderAndClearingMakesTheNextDownAPress) {
     input()->setKeyCallback(keyA, recordKey, user(3));
     input()->addGenericKeyCallback(recordKeyToo, user(2));
@@ -115,20 +106,15 @@ TEST_F(InputTest, CallbacksInOrderAndClearingMakesTheNextDownAPress) {
     play({WM_KEYDOWN, keyA, WM_LBUTTONDOWN, MK_LBUTTON});
     input()->clearAllKeys();
     play({WM_KEYDOWN, keyA, WM_LBUTTONUP, 0});
-    EXPECT_EQ((Events{wholeWindow,   "65 press 3",   "65 press",     "65 press 2",  "65 press 4",
-                      "65 repeat 3", "65 repeat",    "65 repeat 2",  "65 repeat 4", "65 release 3",
-                      "65 release",  "65 release 2", "65 release 4", "65 press 2",  "65 press 4",
-                      "1 press 2",   "1 press 4",    "65 press 2",   "65 press 4",  "1 repeat 2",
-                      "1 repeat 4",  "65 press 2",   "65 press 4"}),
+    EXPECT_EQ("[100,50,740,530] +65:3 +65 +65:2 +65:4 *65:3 *65 *65:2 *65:4 -65:3 -65 -65:2 "
+              "-65:4 +65:2 +65:4 +1:2 +1:4 +65:2 +65:4 *1:2 *1:4 +65:2 +65:4",
               events());
 }
 
 // While a capture callback is set it hears every press and the table counts silently, so the
 // first down after the capture ends is a repeat; init drops the capture callback.
 TEST_F(InputTest, ACaptureCallbackSeesPressesWhileTheTableCountsSilently) {
-    const CaptureCallback capture = [](int key) {
-        g_events.push_back("capture " + std::to_string(key));
-    };
+    const CaptureCallback capture = [](int key) { note("c" + std::to_string(key)); };
     sysInput()->setCaptureCallback(capture);
     play({WM_KEYDOWN, keyA, WM_KEYDOWN, keyA, WM_RBUTTONDOWN, MK_RBUTTON});
     sysInput()->setCaptureCallback(nullptr);
@@ -137,9 +123,7 @@ TEST_F(InputTest, ACaptureCallbackSeesPressesWhileTheTableCountsSilently) {
     play({WM_KEYUP, keyA});
     EXPECT_TRUE(sysInput()->init());
     play({WM_KEYDOWN, keyA, WM_RBUTTONUP, 0});
-    EXPECT_EQ((Events{wholeWindow, "capture 65", "capture 65", "capture 2", "65 repeat", "65 press",
-                      "2 release"}),
-              events());
+    EXPECT_EQ("[100,50,740,530] c65 c65 c2 *65 +65 -2", events());
 }
 
 // A code of 256 or more has no table entry: every key operation on it answers false or 0, and
@@ -155,24 +139,26 @@ TEST_F(InputTest, CodesBeyondTheTableChangeNothing) {
     input()->setKeyCallback(keyA, recordKey, user(3));
     play({WM_KEYDOWN, keyA});
     SetCursorPos(windowX, windowY);
+    float x = -1.0f, y = -1.0f;
     for (const unsigned code : {0x100 + keyA, 0xFFFFFF00u + keyA}) {
         input()->setKeyCallback(code, recordKeyToo, user(9));
         input()->clearKeyCallback(code);
         input()->clearKey(code);
         unsigned short name[64] = {'x', 0};
+        input()->getKeyPressPosition(code, &x, &y);
         EXPECT_FALSE(input()->getKeyName(code, name, 64) || input()->isKeyDown(code));
-        EXPECT_EQ((std::vector<float>{0, 0, 'x'}),
-                  (std::vector<float>{pressedAt(code)[0], pressedAt(code)[1], float(name[0])}));
+        EXPECT_EQ((std::vector<float>{0, 0, 'x'}), (std::vector<float>{x, y, float(name[0])}));
     }
     // The last is A with the top bit of wParam set, which a cast to 32 bits turns into A.
     for (const UINT message : {WM_KEYDOWN, WM_SYSKEYDOWN, WM_KEYUP, WM_SYSKEYUP})
         for (const WPARAM code : {WPARAM(0x100 + keyA), WPARAM(-256 + int(keyA)),
                                   WPARAM(1) << (sizeof(WPARAM) * 8 - 1) | keyA})
             play({message, code});
-    EXPECT_EQ((std::vector<float>{asFloat(320.0 / 639), asFloat(239.0 / 479)}), pressedAt(keyA));
+    input()->getKeyPressPosition(keyA, &x, &y);
+    EXPECT_EQ((std::vector<float>{asFloat(320.0 / 639), asFloat(239.0 / 479)}),
+              (std::vector<float>{x, y}));
     play({WM_KEYDOWN, keyA, WM_KEYUP, keyA});
-    EXPECT_EQ((Events{wholeWindow, "clip free", wholeWindow, "system 65", "65 press 3", "65 press",
-                      "system 65", "65 repeat 3", "65 repeat", "65 release 3", "65 release"}),
+    EXPECT_EQ("[100,50,740,530] [] [100,50,740,530] s65 +65:3 +65 s65 *65:3 *65 -65:3 -65",
               events());
 }
 
@@ -195,18 +181,13 @@ TEST_F(InputTest, ButtonsWheelTurnsAndKeysArePressesAndReleases) {
           WM_KEYDOWN,       'B',         WM_KEYUP,         'B',        WM_KEYDOWN,       VK_CONTROL,
           WM_KEYDOWN,       VK_F11,      WM_KEYDOWN,       VK_F11,     WM_KEYUP,         VK_F11,
           WM_KEYUP,         VK_CONTROL,  WM_KEYDOWN,       VK_F11});
-    EXPECT_EQ(
-        (Events{wholeWindow,  "1 press",    "system 9",  "1 release",  "6 press",     "6 release",
-                "system 9",   "7 press",    "7 release", "248 press",  "248 release", "4 press",
-                "4 release",  "5 press",    "5 release", "3 press",    "3 release",   "3 press",
-                "3 release",  "system 66",  "66 press",  "system 66",  "66 repeat",   "66 release",
-                "17 press",   "system 122", "clip free", "system 122", wholeWindow,   "17 release",
-                "system 122", "122 press"}),
-        events());
+    EXPECT_EQ("[100,50,740,530] +1 s9 -1 +6 -6 s9 +7 -7 +248 -248 +4 -4 +5 -5 +3 -3 +3 -3 s66 +66 "
+              "s66 *66 -66 +17 s122 [] s122 [100,50,740,530] -17 s122 +122",
+              events());
 }
 
-// Initialize confines and centres; a null generic callback is not added, and shutdown warns
-// of those left.
+// Initialize confines and centres the cursor; a null generic callback is not added, and
+// shutdown warns of those left.
 TEST_F(InputTest, InitializeConfinesAndCentresAndShutdownWarnsOfLeftoverCallbacks) {
     EXPECT_EQ((Pixels{windowX + windowWidth / 2, windowY + windowHeight / 2}), cursor());
     for (const KeyCallback callback : {recordKeyToo, recordKeyToo, KeyCallback(nullptr)})
@@ -216,7 +197,7 @@ TEST_F(InputTest, InitializeConfinesAndCentresAndShutdownWarnsOfLeftoverCallback
     EXPECT_EQ(std::to_string(dbRecordWarning) + " 1 3 generic key callbacks not deleted",
               std::to_string(warning.kind) + " " + std::to_string(warning.channel) + " " +
                   warning.text);
-    EXPECT_EQ((Events{wholeWindow, "clip free"}), events());
+    EXPECT_EQ("[100,50,740,530] []", events());
 }
 
 // The position as read less 0.5, rounded again, then the cursor goes back to the middle. Even
@@ -286,14 +267,11 @@ TEST_F(InputTest, ConversionsAndClipsFollowTheWindowWithYUpwards) {
     sys->setConfineToWindow(false);
     sys->setClipRect(0.0f, 1.0f, 0.0f, 1.0f);
     sys->setConfineToWindow(true);
-    EXPECT_TRUE(sys->applyClipRect(true));
-    EXPECT_TRUE(sys->applyClipRect(false));
+    EXPECT_TRUE(sys->applyClipRect(true) && sys->applyClipRect(false));
     sys->setClipRect(0.0f, 1.0f, 0.0f, 1.0f);
     sys->setConfineToWindow(false);
     EXPECT_TRUE(sys->applyClipRect(true));
-    const char* const quarter = "clip 260 170 580 410";
-    EXPECT_EQ((Events{quarter, "clip free", quarter, "clip free", wholeWindow, "clip free"}),
-              events());
+    EXPECT_EQ("[260,170,580,410] [] [260,170,580,410] [] [100,50,740,530] []", events());
 }
 
 // The word the library builds for the layout's name lookup, seen through its import table.
@@ -306,8 +284,9 @@ UINT WINAPI noScanCode(UINT, UINT) {
     return 0;
 }
 
-// Bad arguments are refused before anything is written. Pause and Divide, which layouts may
-// map to no scan code, get the codes their keys send, Divide with the extended-key bit.
+// Bad arguments are refused before anything is written; a name fits with its terminator.
+// Pause and Divide, which layouts may map to no scan code, get the codes their keys send,
+// Divide with the extended-key bit.
 TEST(KeyNames, RefuseBadArgumentsAndGivePauseAndDivideTheirScanCodes) {
     InputInterface* input = InputInterface::i();
     unsigned short buffer[64] = {'x', 0};

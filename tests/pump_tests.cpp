@@ -19,13 +19,9 @@ LRESULT CALLBACK recordingProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 // An empty queue returns at once. The key's character is queued behind everything already
 // there, so it comes after the quit, with the messages the quit left for the next pump.
 TEST(Pump, DispatchesAndTranslatesUpToQuitWithoutWaiting) {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = recordingProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "PumpTestWindow";
-    RegisterClassA(&windowClass);
-    HWND window = CreateWindowExA(0, "PumpTestWindow", "pump", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
-                                  nullptr, nullptr, windowClass.hInstance, nullptr);
+    HWND window = CreateWindowExA(0, "STATIC", "pump", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr,
+                                  nullptr, nullptr);
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(recordingProc));
     ASSERT_NE(nullptr, window);
     MainInterface* main = MainInterface::i();
     const auto start = std::chrono::steady_clock::now();
