@@ -6,36 +6,9 @@ namespace {
 
 using GameWindow = GameWindowTest;
 
-// x, y, width, height, depth and aspect ratio; the screen getters must read the same.
-std::vector<float> geometry() {
-    WindowInterface* m = WindowInterface::i();
-    int x = -1, y = -1;
-    m->getWindowPosition(&x, &y);
-    const std::vector<float> screen = {float(m->getScreenWidth()), float(m->getScreenHeight()),
-                                       float(m->getScreenBitDepth()), m->getScreenAspectRatio()};
-    std::vector<float> read = {float(x), float(y)};
-    for (const float value : {float(m->getWidth()), float(m->getHeight()), float(m->getBitDepth()),
-                              m->getAspectRatio()})
-        read.push_back(value);
-    EXPECT_EQ(screen, std::vector<float>(read.begin() + 2, read.end()));
-    return read;
-}
-
-// First, so it runs before any window of this process has had a WM_SIZE. The depth is the one
-// asked for, not the desktop's; a minimised window has no height and an aspect ratio of 1.
-TEST_F(GameWindow, GeometryReadsZeroUntilTheFirstSizeThenFollowsTheWindow) {
-    EXPECT_EQ((std::vector<float>{0, 0, 0, 0, 0, 1.0f}), geometry());
-    ASSERT_TRUE(create(320, 200, 16, false));
-    EXPECT_EQ(m_window, manager()->getWindowHandle());
-    EXPECT_EQ((std::vector<float>{0, 0, 320, 200, 16, 1.6f}), geometry());
-    MoveWindow(m_window, 30, 40, 400, 300, TRUE);
-    EXPECT_EQ((std::vector<float>{30, 40, 400, 300, 16, asFloat(400.0 / 300)}), geometry());
-    ShowWindow(m_window, SW_MINIMIZE);
-    EXPECT_EQ((std::vector<float>{0, 1.0f}), (std::vector<float>{geometry()[3], geometry()[5]}));
-}
-
-// A black popup at the corner with the game's icon and no cursor of its own, whatever its
-// title. A refused or nameless registration keeps the class already registered.
+// A black popup at the corner with the game's icon, double clicks and no cursor of its own,
+// whatever its title. A refused or nameless registration keeps the class already registered.
+// The geometry is the window's client area and the depth asked for; the screen getters agree.
 TEST_F(GameWindow, IsABlackPopupAtTheCornerWithTheGamesIcon) {
     WNDCLASSA c = {};
     ASSERT_TRUE(GetClassInfoA(static_cast<HINSTANCE>(m_instance), gameClass, &c));
@@ -58,12 +31,22 @@ TEST_F(GameWindow, IsABlackPopupAtTheCornerWithTheGamesIcon) {
     RECT r = {};
     GetWindowRect(m_window, &r);
     EXPECT_EQ(
-        (Pixels{LONG(WS_POPUP | WS_VISIBLE), WS_EX_APPWINDOW, 0, 0, 256, 128}),
-        (Pixels{LONG(GetWindowLongPtrA(m_window, GWL_STYLE) & (WS_POPUP | WS_CAPTION | WS_VISIBLE)),
+        (Pixels{LONG(WS_POPUP), WS_EX_APPWINDOW, 0, 0, 256, 128}),
+        (Pixels{LONG(GetWindowLongPtrA(m_window, GWL_STYLE) & (WS_POPUP | WS_CAPTION)),
                 LONG(GetWindowLongPtrA(m_window, GWL_EXSTYLE) & (WS_EX_APPWINDOW | WS_EX_TOPMOST)),
                 r.left, r.top, r.right, r.bottom}));
-    EXPECT_TRUE(manager()->showWindow(&m_window, false));
-    EXPECT_FALSE(IsWindowVisible(m_window) || manager()->showWindow(nullptr, true));
+    WindowInterface* m = manager();
+    MoveWindow(m_window, 30, 40, 400, 300, TRUE);
+    int x = -1, y = -1;
+    m->getWindowPosition(&x, &y);
+    const float ratio = asFloat(400.0 / 300);
+    EXPECT_EQ((std::vector<float>{30, 40, 400, 300, 32, ratio, 400, 300, 32, ratio}),
+              (std::vector<float>{float(x), float(y), float(m->getWidth()), float(m->getHeight()),
+                                  float(m->getBitDepth()), m->getAspectRatio(),
+                                  float(m->getScreenWidth()), float(m->getScreenHeight()),
+                                  float(m->getScreenBitDepth()), m->getScreenAspectRatio()}));
+    EXPECT_TRUE(manager()->showWindow(&m_window, false) && !IsWindowVisible(m_window));
+    EXPECT_FALSE(manager()->showWindow(nullptr, true));
 }
 
 // Only close values 100 and 101 end the window (WM_COMMAND posts the WM_CLOSE that the pump
@@ -89,6 +72,9 @@ TEST_F(GameWindow, ClosesOnlyOnOneHundredOrOneHundredOneAndRefusesInterruptions)
     EXPECT_EQ(1, SendMessageA(m_window, WM_SETCURSOR, 0, 0));
     SendMessageA(m_window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     EXPECT_TRUE(IsIconic(m_window));
+    EXPECT_EQ((std::vector<float>{0, 1.0f}),
+              (std::vector<float>{float(manager()->getHeight()), manager()->getAspectRatio()}))
+        << "a minimised window has no height";
 }
 
 // The system's cursor display count, read without changing it.
@@ -116,19 +102,16 @@ LRESULT CALLBACK ownProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// Last: nothing ever detaches, so every later destroyWindow of this process gives false.
-// Unhandled messages go to the default procedure, not to the replaced one.
+// Last: nothing ever detaches, so every later destroyWindow of this process gives false. The
+// close protocol holds, and unhandled messages go to the default procedure, not the replaced.
 TEST(Attach, TakesOverOneWindowForGoodAndNeverDestroysIt) {
     WindowInterface* manager = WindowInterface::i();
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = ownProc;
-    windowClass.lpszClassName = "OwnWindow";
-    RegisterClassA(&windowClass);
-    HWND windows[2];
-    for (HWND& window : windows)
-        window = CreateWindowExA(0, "OwnWindow", "", WS_POPUP, 0, 0, 32, 32, nullptr, nullptr,
-                                 nullptr, nullptr);
-    HWND invalid = reinterpret_cast<HWND>(0x4321);
+    HWND windows[2], invalid = reinterpret_cast<HWND>(0x4321);
+    for (HWND& window : windows) {
+        window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 32, 32, nullptr, nullptr, nullptr,
+                                 nullptr);
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ownProc));
+    }
     EXPECT_FALSE(manager->attachWindow(&invalid, nullptr) ||
                  manager->attachWindow(nullptr, nullptr));
     LONG_PTR previous = 0;
@@ -136,13 +119,12 @@ TEST(Attach, TakesOverOneWindowForGoodAndNeverDestroysIt) {
     EXPECT_EQ(reinterpret_cast<LONG_PTR>(ownProc), previous);
     EXPECT_EQ(windows[0], manager->getWindowHandle());
     g_ownProcCalls = 0;
-    EXPECT_EQ(1, SendMessageA(windows[0], WM_CLOSE, 0, 0)) << "the close protocol holds";
+    EXPECT_EQ(1, SendMessageA(windows[0], WM_CLOSE, 0, 0));
     EXPECT_EQ(0, SendMessageA(windows[0], WM_NULL, 0, 0) + g_ownProcCalls);
-    EXPECT_FALSE(manager->attachWindow(&windows[1], &previous));
-    EXPECT_FALSE(manager->destroyWindow(0, 0));
+    EXPECT_FALSE(manager->attachWindow(&windows[1], &previous) || manager->destroyWindow(0, 0));
     EXPECT_TRUE(IsWindow(windows[0]));
-    const LONG_PTR attachedProc = GetWindowLongPtrA(windows[0], GWLP_WNDPROC);
-    EXPECT_EQ(attachedProc, manager->setWindowProc(&windows[0], ownProc));
+    const LONG_PTR attached = GetWindowLongPtrA(windows[0], GWLP_WNDPROC);
+    EXPECT_EQ(attached, manager->setWindowProc(&windows[0], ownProc));
     EXPECT_EQ(0, manager->setWindowProc(nullptr, ownProc));
 }
 
