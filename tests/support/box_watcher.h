@@ -34,7 +34,7 @@ private:
 
     void watch(int button, bool tryOtherWays) {
         HWND box = nullptr;
-        for (int attempt = 0; attempt < 100 && !(box && IsWindowVisible(box)); ++attempt) {
+        for (int attempt = 0; attempt < 200 && !(box && IsWindowVisible(box)); ++attempt) {
             Sleep(50);
             box = FindWindowA("#32770", nullptr);
         }
