@@ -1,6 +1,5 @@
-// A game that ends through the fatal-error exit; a message hook reports the close command and
-// the window's end, while the parent answers the box. "break" asks for the breakpoint as
-// well, "null" gives no text.
+// A game ending through the fatal-error exit ("break": with the breakpoint, "null": no text);
+// a hook reports the close command and the window's end.
 #include "NamedInterface.h"
 #include "PlatApp.h"
 #include "SysDialogInterface.h"

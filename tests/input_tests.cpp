@@ -8,6 +8,7 @@
 #include "support/records.h"
 
 #include <set>
+#include <utility>
 
 namespace {
 
@@ -27,15 +28,11 @@ void recordKey(unsigned key, int event, void* user) {
     note("+-*"[event] + std::to_string(key) +
          (user ? ":" + std::to_string(reinterpret_cast<LONG_PTR>(user)) : ""));
 }
-void recordKeyToo(unsigned key, int event, void* user) {
-    recordKey(key, event, user);
-}
 void* user(LONG_PTR value) {
     return reinterpret_cast<void*>(value);
 }
 
-// A 640 x 480 window at (100, 50) with the input service initialised and a generic callback
-// recording every key event.
+// A 640 x 480 window at (100, 50), the input service initialised, every key event recorded.
 class InputTest : public GameWindowTest {
 protected:
     static const int windowX = 100, windowY = 50, windowWidth = 640, windowHeight = 480;
@@ -51,10 +48,8 @@ protected:
     }
     // Generic callbacks outlive the key table.
     void TearDown() override {
-        for (int pair = 0; pair < 4; ++pair) {
+        for (int pair = 0; pair < 4; ++pair)
             input()->removeGenericKeyCallback(recordKey);
-            input()->removeGenericKeyCallback(recordKeyToo);
-        }
         sysInput()->setCaptureCallback(nullptr);
         sysInput()->setConfineToWindow(true);
         input()->shutdown();
@@ -74,12 +69,7 @@ protected:
         GetCursorPos(&point);
         return {point.x, point.y};
     }
-    // What happened since the last look.
-    static std::string events() {
-        std::string happened;
-        happened.swap(g_events);
-        return happened;
-    }
+    static std::string events() { return std::exchange(g_events, ""); }
     // System key callbacks cannot be removed, so each code gets its recorder once per process.
     static void listenFor(int code) {
         static std::set<int> listened;
@@ -91,12 +81,11 @@ protected:
                             reinterpret_cast<void*>(recordClip)};
 };
 
-// The key's own callback first, then the generic ones in the order added; removal takes the
-// first pair with the function. Clearing reports nothing; the next down is a press again.
-// A capture callback hears every press while the table counts silently; init drops it.
+// Removal takes the first pair with the function; clearing reports nothing. A capture hears
+// every press while the table counts silently; init drops it.
 TEST_F(InputTest, CallbacksInOrderCaptureAndClearing) {
     input()->setKeyCallback(keyA, recordKey, user(3));
-    input()->addGenericKeyCallback(recordKeyToo, user(2));
+    input()->addGenericKeyCallback(recordKey, user(2));
     input()->addGenericKeyCallback(recordKey, user(4));
     play({WM_KEYDOWN, keyA, WM_KEYDOWN, keyA, WM_KEYUP, keyA});
     input()->clearKeyCallback(keyA);
@@ -121,9 +110,8 @@ TEST_F(InputTest, CallbacksInOrderCaptureAndClearing) {
               events());
 }
 
-// A code of 256 or more has no table entry: every key operation on it answers false or 0, and
-// a key message carrying it reaches neither the table nor any callback. A, the entry of its
-// low byte, is watched through A itself. Before initialize there is no table at all.
+// A code of 256 or more has no table entry: key operations answer false or 0 and key messages
+// reach no callback. A, the entry of its low byte, is watched through A itself.
 TEST_F(InputTest, CodesBeyondTheTableChangeNothing) {
     input()->shutdown();
     play({WM_KEYDOWN, keyA});
@@ -136,7 +124,7 @@ TEST_F(InputTest, CodesBeyondTheTableChangeNothing) {
     SetCursorPos(windowX, windowY);
     float x = -1.0f, y = -1.0f;
     for (const unsigned code : {0x100 + keyA, 0xFFFFFF00u + keyA}) {
-        input()->setKeyCallback(code, recordKeyToo, user(9));
+        input()->setKeyCallback(code, recordKey, user(9));
         input()->clearKeyCallback(code);
         input()->clearKey(code);
         unsigned short name[64] = {'x', 0};
@@ -157,11 +145,9 @@ TEST_F(InputTest, CodesBeyondTheTableChangeNothing) {
               events());
 }
 
-// Buttons 1, 2, 4, their double-clicks 6, 7, 248 and the wheel (3 away, 5 towards) are presses
-// and releases; the button-up after a double-click releases the double-click's code. System
-// callbacks run on presses of a key, repeats included, and on the presses and releases of
-// buttons, keyed by the message's flags. Control+F11 toggles confinement after the system
-// callbacks and never reaches the table.
+// Buttons 1, 2, 4, double-clicks 6, 7, 248, the wheel 3 away and 5 towards; the button-up
+// after a double-click releases the double-click. System callbacks hear key presses and
+// button presses and releases (by MK_ flags); Control+F11 toggles confinement, not the table.
 TEST_F(InputTest, ButtonsWheelTurnsAndKeysArePressesAndReleases) {
     const WPARAM leftControl = MK_LBUTTON | MK_CONTROL, away = WPARAM(WHEEL_DELTA) << 16,
                  towards = WPARAM(WORD(-3 * WHEEL_DELTA)) << 16;
@@ -181,11 +167,10 @@ TEST_F(InputTest, ButtonsWheelTurnsAndKeysArePressesAndReleases) {
               events());
 }
 
-// Initialize confines and centres the cursor; a null generic callback is not added, and
-// shutdown warns of those left.
+// A null generic callback is not added; shutdown warns of those left.
 TEST_F(InputTest, InitializeConfinesAndCentresAndShutdownWarnsOfLeftoverCallbacks) {
     EXPECT_EQ((Pixels{windowX + windowWidth / 2, windowY + windowHeight / 2}), cursor());
-    for (const KeyCallback callback : {recordKeyToo, recordKeyToo, KeyCallback(nullptr)})
+    for (const KeyCallback callback : {recordKey, recordKey, KeyCallback(nullptr)})
         input()->addGenericKeyCallback(callback, nullptr);
     EXPECT_TRUE(input()->shutdown());
     const DbRecord warning = lastRecord();
@@ -195,9 +180,8 @@ TEST_F(InputTest, InitializeConfinesAndCentresAndShutdownWarnsOfLeftoverCallback
     EXPECT_EQ("[100,50,740,530] []", events());
 }
 
-// The position as read less 0.5, rounded again, then the cursor goes back to the middle. Even
-// the middle pixel of an even size is a fraction off 0.5 and reads as none; in a window two
-// pixels wide every pixel is a whole pixel away and reads half the window.
+// Even the middle pixel of an even size is a fraction off 0.5 and reads as none; in a window
+// two pixels wide every pixel is a whole pixel away and reads half the window.
 TEST_F(InputTest, MouseDeltaReadsLessThanOnePixelAsNoneAndRecentres) {
     const auto offset = [](double position) { return asFloat(asFloat(position) - 0.5); };
     const struct {
@@ -217,8 +201,7 @@ TEST_F(InputTest, MouseDeltaReadsLessThanOnePixelAsNoneAndRecentres) {
     }
 }
 
-// The first capture saves the cursor, every capture parks it in the middle and the last
-// release puts it back; between the steps the player moves it. An extra release does nothing.
+// Between the steps the player moves the cursor; an extra release does nothing.
 TEST_F(InputTest, NestedCaptureParksTheCursorAndTheLastReleasePutsItBack) {
     const Pixels middle = {windowX + windowWidth / 2, windowY + windowHeight / 2};
     const Pixels start = {260, 170}, moved = {300, 300};
@@ -237,9 +220,7 @@ TEST_F(InputTest, NestedCaptureParksTheCursorAndTheLastReleasePutsItBack) {
     }
 }
 
-// Heights are fractions of the client height. Clip rectangles are kept while confinement is
-// off, when the whole window frees the cursor instead. A cursor file without a name loads
-// nothing.
+// With confinement off the whole window frees the cursor and the kept rectangle waits.
 TEST_F(InputTest, ClipsAreKeptWhileConfinementIsOff) {
     SysInputInterface* sys = sysInput();
     EXPECT_EQ(asFloat(100.0 / 480), sys->toNormalizedHeight(100));
@@ -267,9 +248,7 @@ UINT WINAPI noScanCode(UINT, UINT) {
     return 0;
 }
 
-// Bad arguments are refused before anything is written; a name fits with its terminator.
-// Pause and Divide, which layouts may map to no scan code, get the codes their keys send,
-// Divide with the extended-key bit.
+// Layouts may map Pause and Divide to no scan code: they get the codes their keys send.
 TEST(KeyNames, RefuseBadArgumentsAndGivePauseAndDivideTheirScanCodes) {
     InputInterface* input = InputInterface::i();
     unsigned short buffer[64] = {'x', 0};

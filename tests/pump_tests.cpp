@@ -16,8 +16,7 @@ LRESULT CALLBACK recordingProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// An empty queue returns at once. The key's character is queued behind everything already
-// there, so it comes after the quit, with the messages the quit left for the next pump.
+// The key's character is queued behind the quit, with the messages the quit left behind.
 TEST(Pump, DispatchesAndTranslatesUpToQuitWithoutWaiting) {
     HWND window = CreateWindowExA(0, "STATIC", "pump", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr,
                                   nullptr, nullptr);

@@ -1,5 +1,4 @@
-// The dialog service's boxes, shown for real and answered by a watcher thread, and the
-// fatal-error exit in a child process.
+// The dialog service's boxes, answered by a watcher thread, and the fatal-error exit.
 #include "NamedInterface.h"
 #include "PlatApp.h"
 #include "SysDialogInterface.h"
@@ -16,10 +15,8 @@ public:
     int run() override { return 0; }
 };
 
-// Template 300 of dialog_tests.rc puts its text in control 301; the main loop holds the module
-// the templates come from, so the test hands it its own. A null text leaves the template's;
-// only OK ends the dialog, with 0. A message box shows its texts, null ones as empty, and gives
-// the answer.
+// Template 300 of dialog_tests.rc, from the module given to the main loop, has its text in
+// control 301; only OK ends it. Message boxes show null texts as empty.
 TEST(SysDialog, BoxesShowTheirTextsAndDialogsEndOnlyOnOk) {
     NoGame game;
     Plat::App::PlatWinMain(GetModuleHandleA(nullptr), nullptr, nullptr, 0, &game);
@@ -47,9 +44,8 @@ TEST(SysDialog, BoxesShowTheirTextsAndDialogsEndOnlyOnOk) {
     }
 }
 
-// The child's box, answered from here, shows the text (none for null) over its hidden game
-// window; then the window is closed with 100. The breakpoint, raised after the box, is a
-// crash without a debugger.
+// The child's box shows over its hidden window, which is then closed with 100. Without a
+// debugger the breakpoint is a crash.
 TEST(FatalError, HidesTheWindowAsksTheUserClosesTheWindowAndExits) {
     const char* const rows[][3] = {{"", "7", "The disk is on fire."},
                                    {"null", "7", ""},

@@ -1,14 +1,12 @@
-// The window manager with real windows and real messages: geometry, class and styles, the
-// close protocol and refusals, the cursor count and attaching a window of the game's own.
+// The window manager with real windows and real messages.
 #include "support/game_window.h"
 
 namespace {
 
 using GameWindow = GameWindowTest;
 
-// A black popup at the corner with the game's icon, double clicks and no cursor of its own,
-// whatever its title. A refused or nameless registration keeps the class already registered.
-// The geometry is the window's client area and the depth asked for; the screen getters agree.
+// A black popup at the corner with the game's icon, whatever its title; a refused or nameless
+// registration keeps the class already registered. The screen getters read the window's.
 TEST_F(GameWindow, IsABlackPopupAtTheCornerWithTheGamesIcon) {
     WNDCLASSA c = {};
     ASSERT_TRUE(GetClassInfoA(static_cast<HINSTANCE>(m_instance), gameClass, &c));
@@ -49,9 +47,8 @@ TEST_F(GameWindow, IsABlackPopupAtTheCornerWithTheGamesIcon) {
     EXPECT_FALSE(manager()->showWindow(nullptr, true));
 }
 
-// Only close values 100 and 101 end the window (WM_COMMAND posts the WM_CLOSE that the pump
-// dispatches), and a destroyed window does not quit the game. The screen saver, the window
-// menu, monitor power-down and suspend are refused; other system commands reach the system.
+// Only close values 100 and 101 end the window, without quitting the game; the screen saver,
+// the window menu, monitor power-down and suspend are refused.
 TEST_F(GameWindow, ClosesOnlyOnOneHundredOrOneHundredOneAndRefusesInterruptions) {
     for (const UINT message : {WM_CLOSE, WM_COMMAND})
         for (const WPARAM value : {0, 99, 100, 101, 102}) {
@@ -102,8 +99,7 @@ LRESULT CALLBACK ownProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// Last: nothing ever detaches, so every later destroyWindow of this process gives false. The
-// close protocol holds, and unhandled messages go to the default procedure, not the replaced.
+// Last, as nothing ever detaches. Unhandled messages go to the default procedure.
 TEST(Attach, TakesOverOneWindowForGoodAndNeverDestroysIt) {
     WindowInterface* manager = WindowInterface::i();
     HWND windows[2], invalid = reinterpret_cast<HWND>(0x4321);

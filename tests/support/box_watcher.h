@@ -1,6 +1,5 @@
-// Finds the first dialog box shown, records what it shows and presses a button on it, so that
-// modal boxes cannot hang a test. Asked to, it first tries every other way out (Escape,
-// cancel, close, No) and notes whether the box survived them.
+// Finds the first dialog box shown, of any process, records it and presses a button on it;
+// asked to, it first tries every other way out and notes whether the box survived them.
 #pragma once
 
 #include <windows.h>

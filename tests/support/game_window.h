@@ -43,8 +43,7 @@ protected:
     HWND m_window = nullptr;
 };
 
-// The value rounded to float once, as the library rounds its float results; on x87 a float
-// expression may otherwise keep more precision than a float holds.
+// Rounded to float once, as the library rounds; x87 may otherwise keep excess precision.
 inline float asFloat(double value) {
     volatile float rounded = static_cast<float>(value);
     return rounded;
