@@ -167,9 +167,22 @@ TEST_F(InputTest, ButtonsWheelTurnsAndKeysArePressesAndReleases) {
               events());
 }
 
-// A null generic callback is not added; shutdown warns of those left.
-TEST_F(InputTest, InitializeConfinesAndCentresAndShutdownWarnsOfLeftoverCallbacks) {
+// With confinement off the whole window frees the cursor and the kept rectangle waits. A null
+// generic callback is not added; shutdown frees the cursor and warns of those left.
+TEST_F(InputTest, InitializeCentresClipsFollowConfinementAndShutdownWarns) {
     EXPECT_EQ((Pixels{windowX + windowWidth / 2, windowY + windowHeight / 2}), cursor());
+    SysInputInterface* sys = sysInput();
+    EXPECT_EQ(asFloat(100.0 / 480), sys->toNormalizedHeight(100));
+    EXPECT_EQ(nullptr, sys->loadCursorFromFile(nullptr));
+    EXPECT_EQ(nullptr, sys->loadCursorFromFile(""));
+    sys->setClipRect(0.25f, 0.75f, 0.25f, 0.75f);
+    sys->setConfineToWindow(false);
+    sys->setClipRect(0.0f, 1.0f, 0.0f, 1.0f);
+    sys->setConfineToWindow(true);
+    EXPECT_TRUE(sys->applyClipRect(true) && sys->applyClipRect(false));
+    sys->setClipRect(0.0f, 1.0f, 0.0f, 1.0f);
+    sys->setConfineToWindow(false);
+    EXPECT_TRUE(sys->applyClipRect(true));
     for (const KeyCallback callback : {recordKey, recordKey, KeyCallback(nullptr)})
         input()->addGenericKeyCallback(callback, nullptr);
     EXPECT_TRUE(input()->shutdown());
@@ -177,32 +190,14 @@ TEST_F(InputTest, InitializeConfinesAndCentresAndShutdownWarnsOfLeftoverCallback
     EXPECT_EQ(std::to_string(dbRecordWarning) + " 1 3 generic key callbacks not deleted",
               std::to_string(warning.kind) + " " + std::to_string(warning.channel) + " " +
                   warning.text);
-    EXPECT_EQ("[100,50,740,530] []", events());
+    EXPECT_EQ("[100,50,740,530] [260,170,580,410] [] [260,170,580,410] [] [100,50,740,530] [] []",
+              events());
 }
 
-// Even the middle pixel of an even size is a fraction off 0.5 and reads as none; in a window
-// two pixels wide every pixel is a whole pixel away and reads half the window.
-TEST_F(InputTest, MouseDeltaReadsLessThanOnePixelAsNoneAndRecentres) {
-    const auto offset = [](double position) { return asFloat(asFloat(position) - 0.5); };
-    const struct {
-        int width, height, x, y;
-        float dx, dy;
-    } moves[] = {{800, 600, 400, 300, 0.0f, 0.0f},
-                 {800, 600, 401, 300, offset(401.0 / 799), 0.0f},
-                 {800, 600, 398, 297, offset(398.0 / 799), offset(302.0 / 599)},
-                 {2, 2, 0, 0, -0.5f, 0.5f}};
-    for (const auto& move : moves) {
-        place(windowX, windowY, move.width, move.height);
-        SetCursorPos(windowX + move.x, windowY + move.y);
-        float dx = -1.0f, dy = -1.0f;
-        input()->getMouseDelta(&dx, &dy);
-        EXPECT_EQ((std::vector<float>{move.dx, move.dy}), (std::vector<float>{dx, dy}));
-        EXPECT_EQ((Pixels{windowX + move.width / 2, windowY + move.height / 2}), cursor());
-    }
-}
-
-// Between the steps the player moves the cursor; an extra release does nothing.
-TEST_F(InputTest, NestedCaptureParksTheCursorAndTheLastReleasePutsItBack) {
+// Between the capture steps the player moves the cursor; an extra release does nothing. A
+// delta of less than a pixel reads as none: even the middle pixel of an even size is a
+// fraction off 0.5, while in a window two pixels wide every pixel is half the window away.
+TEST_F(InputTest, CaptureAndDeltaPutTheCursorBackInTheMiddle) {
     const Pixels middle = {windowX + windowWidth / 2, windowY + windowHeight / 2};
     const Pixels start = {260, 170}, moved = {300, 300};
     SetCursorPos(start[0], start[1]);
@@ -218,24 +213,21 @@ TEST_F(InputTest, NestedCaptureParksTheCursorAndTheLastReleasePutsItBack) {
         EXPECT_EQ(step.captured, input()->isMouseCaptured());
         SetCursorPos(moved[0], moved[1]);
     }
-}
-
-// With confinement off the whole window frees the cursor and the kept rectangle waits.
-TEST_F(InputTest, ClipsAreKeptWhileConfinementIsOff) {
-    SysInputInterface* sys = sysInput();
-    EXPECT_EQ(asFloat(100.0 / 480), sys->toNormalizedHeight(100));
-    EXPECT_EQ(nullptr, sys->loadCursorFromFile(nullptr));
-    EXPECT_EQ(nullptr, sys->loadCursorFromFile(""));
-    events();
-    sys->setClipRect(0.25f, 0.75f, 0.25f, 0.75f);
-    sys->setConfineToWindow(false);
-    sys->setClipRect(0.0f, 1.0f, 0.0f, 1.0f);
-    sys->setConfineToWindow(true);
-    EXPECT_TRUE(sys->applyClipRect(true) && sys->applyClipRect(false));
-    sys->setClipRect(0.0f, 1.0f, 0.0f, 1.0f);
-    sys->setConfineToWindow(false);
-    EXPECT_TRUE(sys->applyClipRect(true));
-    EXPECT_EQ("[260,170,580,410] [] [260,170,580,410] [] [100,50,740,530] []", events());
+    const auto offset = [](double position) { return asFloat(asFloat(position) - 0.5); };
+    const struct {
+        int width, height, x, y;
+        float dx, dy;
+    } moves[] = {{800, 600, 400, 300, 0.0f, 0.0f},
+                 {800, 600, 398, 297, offset(398.0 / 799), offset(302.0 / 599)},
+                 {2, 2, 0, 0, -0.5f, 0.5f}};
+    for (const auto& move : moves) {
+        place(windowX, windowY, move.width, move.height);
+        SetCursorPos(windowX + move.x, windowY + move.y);
+        float dx = -1.0f, dy = -1.0f;
+        input()->getMouseDelta(&dx, &dy);
+        EXPECT_EQ((std::vector<float>{move.dx, move.dy}), (std::vector<float>{dx, dy}));
+        EXPECT_EQ((Pixels{windowX + move.width / 2, windowY + move.height / 2}), cursor());
+    }
 }
 
 // The word the library builds for the layout's name lookup, seen through its import table.

@@ -5,8 +5,9 @@ namespace {
 
 using GameWindow = GameWindowTest;
 
-// A black popup at the corner with the game's icon, whatever its title; a refused or nameless
-// registration keeps the class already registered. The screen getters read the window's.
+// A black popup at the corner with the game's icon, whatever its title; a refused (too long)
+// or nameless registration keeps the class already registered. The screen getters read the
+// window's.
 TEST_F(GameWindow, IsABlackPopupAtTheCornerWithTheGamesIcon) {
     WNDCLASSA c = {};
     ASSERT_TRUE(GetClassInfoA(static_cast<HINSTANCE>(m_instance), gameClass, &c));
@@ -16,7 +17,8 @@ TEST_F(GameWindow, IsABlackPopupAtTheCornerWithTheGamesIcon) {
                                      LONG_PTR(c.hbrBackground)}));
     EXPECT_FALSE(manager()->registerWindowClass(&m_instance, gameClass) ||
                  manager()->registerWindowClass(nullptr, "Other"));
-    for (const char* name : {"", static_cast<const char*>(nullptr)})
+    const std::string tooLong(300, 'x');
+    for (const char* name : {"", static_cast<const char*>(nullptr), tooLong.c_str()})
         EXPECT_FALSE(manager()->registerWindowClass(&m_instance, name) ||
                      manager()->unregisterWindowClass(&m_instance, name));
     for (const char* title : {"", static_cast<const char*>(nullptr), "game"}) {
