@@ -28,9 +28,6 @@ void recordKey(unsigned key, int event, void* user) {
     note("+-*"[event] + std::to_string(key) +
          (user ? ":" + std::to_string(reinterpret_cast<LONG_PTR>(user)) : ""));
 }
-void* user(LONG_PTR value) {
-    return reinterpret_cast<void*>(value);
-}
 
 // A 640 x 480 window at (100, 50), the input service initialised, every key event recorded.
 class InputTest : public GameWindowTest {
@@ -41,7 +38,8 @@ protected:
         GameWindowTest::SetUp();
         ASSERT_TRUE(m_clipPatch.active());
         ASSERT_TRUE(create(windowWidth, windowHeight, 32, false));
-        place(windowX, windowY, windowWidth, windowHeight);
+        SetWindowPos(m_window, nullptr, windowX, windowY, windowWidth, windowHeight, SWP_NOZORDER);
+        pump();
         g_events.clear();
         ASSERT_TRUE(input()->initialize());
         input()->addGenericKeyCallback(recordKey, nullptr);
@@ -59,10 +57,6 @@ protected:
     static InputInterface* input() { return InputInterface::i(); }
     static SysInputInterface* sysInput() {
         return static_cast<SysInputInterface*>(NamedInterface::i()->getInterface("SysIn"));
-    }
-    void place(int x, int y, int width, int height) {
-        SetWindowPos(m_window, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-        pump();
     }
     static Pixels cursor() {
         POINT point = {};
@@ -84,9 +78,9 @@ protected:
 // Removal takes the first pair with the function; clearing reports nothing. A capture hears
 // every press while the table counts silently; init drops it.
 TEST_F(InputTest, CallbacksInOrderCaptureAndClearing) {
-    input()->setKeyCallback(keyA, recordKey, user(3));
-    input()->addGenericKeyCallback(recordKey, user(2));
-    input()->addGenericKeyCallback(recordKey, user(4));
+    input()->setKeyCallback(keyA, recordKey, reinterpret_cast<void*>(3));
+    input()->addGenericKeyCallback(recordKey, reinterpret_cast<void*>(2));
+    input()->addGenericKeyCallback(recordKey, reinterpret_cast<void*>(4));
     play({WM_KEYDOWN, keyA, WM_KEYDOWN, keyA, WM_KEYUP, keyA});
     input()->clearKeyCallback(keyA);
     input()->removeGenericKeyCallback(recordKey);
@@ -119,12 +113,12 @@ TEST_F(InputTest, CodesBeyondTheTableChangeNothing) {
     EXPECT_FALSE(input()->isKeyDown(keyA));
     listenFor(keyA);
     listenFor(0x100 + keyA);
-    input()->setKeyCallback(keyA, recordKey, user(3));
+    input()->setKeyCallback(keyA, recordKey, reinterpret_cast<void*>(3));
     play({WM_KEYDOWN, keyA});
     SetCursorPos(windowX, windowY);
     float x = -1.0f, y = -1.0f;
     for (const unsigned code : {0x100 + keyA, 0xFFFFFF00u + keyA}) {
-        input()->setKeyCallback(code, recordKey, user(9));
+        input()->setKeyCallback(code, recordKey, reinterpret_cast<void*>(9));
         input()->clearKeyCallback(code);
         input()->clearKey(code);
         unsigned short name[64] = {'x', 0};
@@ -221,7 +215,8 @@ TEST_F(InputTest, CaptureAndDeltaPutTheCursorBackInTheMiddle) {
                  {800, 600, 398, 297, offset(398.0 / 799), offset(302.0 / 599)},
                  {2, 2, 0, 0, -0.5f, 0.5f}};
     for (const auto& move : moves) {
-        place(windowX, windowY, move.width, move.height);
+        SetWindowPos(m_window, nullptr, windowX, windowY, move.width, move.height, SWP_NOZORDER);
+        pump();
         SetCursorPos(windowX + move.x, windowY + move.y);
         float dx = -1.0f, dy = -1.0f;
         input()->getMouseDelta(&dx, &dy);
