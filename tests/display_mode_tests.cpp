@@ -24,18 +24,15 @@ struct Script {
 
 // Adds the traces since the last look, then the call; a run of enumerations is one entry.
 void note(const std::string& call) {
-    for (const DbRecord& record : recordsSince(g_script.nextRecord))
-        g_script.timeline.push_back((record.kind == dbRecordWarning && record.channel == 0x44495350
-                                         ? "DISP warning: "
-                                         : "") +
-                                    std::string(record.text));
+    for (const DbRecord& record : recordsSince(g_script.nextRecord)) {
+        const bool display = record.kind == dbRecordWarning && record.channel == 0x44495350;
+        g_script.timeline.push_back((display ? "DISP warning: " : "") + std::string(record.text));
+    }
     g_script.nextRecord = dbRecordCount();
     Calls& timeline = g_script.timeline;
-    if (call.empty())
-        return;
     if (call.compare(0, 4, "enum") == 0 && !timeline.empty() && timeline.back()[0] == 'e')
         timeline.back() += call.substr(4);
-    else
+    else if (!call.empty())
         timeline.push_back(call);
 }
 
