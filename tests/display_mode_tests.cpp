@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <deque>
+#include <utility>
 
 namespace {
 
@@ -60,11 +61,9 @@ LONG WINAPI fakeChangeDisplaySettings(DEVMODEA* mode, DWORD flags) {
         std::snprintf(call, sizeof call, "change %lx %lux%lux%lu@%lu from %u", mode->dmFields,
                       mode->dmPelsWidth, mode->dmPelsHeight, mode->dmBitsPerPel,
                       mode->dmDisplayFrequency, unsigned(mode->dmLogPixels));
-    std::string text = call;
-    if (!mode && IsIconic(WindowInterface::i()->getWindowHandle()))
-        text += " minimised";
-    text += flags != (mode ? DWORD(CDS_FULLSCREEN) : 0) ? " with other flags" : "";
-    note(text);
+    const bool minimised = !mode && IsIconic(WindowInterface::i()->getWindowHandle());
+    note(call + std::string(minimised ? " minimised" : "") +
+         (flags != (mode ? DWORD(CDS_FULLSCREEN) : 0) ? " with other flags" : ""));
     const LONG result = g_script.results.empty() ? DISP_CHANGE_SUCCESSFUL : g_script.results[0];
     if (!g_script.results.empty())
         g_script.results.pop_front();
@@ -129,9 +128,7 @@ protected:
 
     static Calls timeline() {
         note("");
-        Calls calls;
-        calls.swap(g_script.timeline);
-        return calls;
+        return std::exchange(g_script.timeline, {});
     }
 
     Calls createAndDestroy(const char* refresh, std::deque<LONG> results) {
