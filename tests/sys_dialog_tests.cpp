@@ -1,6 +1,5 @@
 // The dialog service's boxes, answered by a watcher thread, and the fatal-error exit.
 #include "NamedInterface.h"
-#include "PlatApp.h"
 #include "SysDialogInterface.h"
 #include "support/box_watcher.h"
 #include "support/child_process.h"
@@ -9,17 +8,9 @@
 
 namespace {
 
-class NoGame : public AppInterface {
-public:
-    const char* name() const override { return "dialog tests"; }
-    int run() override { return 0; }
-};
-
-// Template 300 of dialog_tests.rc, from the module given to the main loop, has its text in
-// control 301; only OK ends it. Message boxes show null texts as empty.
+// Template 300 of this program's dialog_tests.rc has its text in control 301; only OK ends it.
+// Message boxes show null texts as empty.
 TEST(SysDialog, BoxesShowTheirTextsAndDialogsEndOnlyOnOk) {
-    NoGame game;
-    Plat::App::PlatWinMain(GetModuleHandleA(nullptr), nullptr, nullptr, 0, &game);
     SysDialogInterface* dialogs =
         static_cast<SysDialogInterface*>(NamedInterface::i()->getInterface("SysDialog"));
     ASSERT_NE(nullptr, dialogs);
