@@ -20,18 +20,18 @@ TEST(SysDialog, BoxesShowTheirTextsAndDialogsEndOnlyOnOk) {
         watcher.join();
         EXPECT_EQ("Test dialog\n" + std::string(text ? text : "Template text") +
                       "\nOther text\nOK\n",
-                  watcher.caption + "\n" + watcher.texts);
+                  watcher.texts);
         EXPECT_TRUE(watcher.survivedOtherWays) << "Escape, cancel and close must not end it";
     }
     EXPECT_EQ(-1, dialogs->dialogBox(399, "no such template", 301));
-    const char* const rows[][3] = {{"Caption", "Text", "Caption\nOK\nText\n"},
-                                   {"", "", "\nOK\n\n"},
-                                   {nullptr, nullptr, "Error\nOK\n\n"}};
+    const char* const rows[][3] = {{"Caption", "Text", "Caption\n\nOK\nText\n"},
+                                   {"", "", "\n\nOK\n\n"},
+                                   {nullptr, nullptr, "Error\n\nOK\n\n"}};
     for (const auto& row : rows) {
         BoxWatcher watcher(IDOK);
         EXPECT_EQ(IDOK, dialogs->messageBox(row[0], row[1]));
         watcher.join();
-        EXPECT_EQ(row[2], watcher.caption + watcher.texts) << "the icon's place, OK, the text";
+        EXPECT_EQ(row[2], watcher.texts) << "the icon's place, OK, the text";
     }
 }
 
@@ -48,8 +48,7 @@ TEST(FatalError, HidesTheWindowAsksTheUserClosesTheWindowAndExits) {
         watcher.join();
         ASSERT_TRUE(child.finished);
         EXPECT_EQ(std::stoul(row[1]), child.exitCode) << row[0];
-        EXPECT_EQ("Fatal Error\n\nOK\n" + std::string(row[2]) + "\n",
-                  watcher.caption + "\n" + watcher.texts);
+        EXPECT_EQ("Fatal Error\n\nOK\n" + std::string(row[2]) + "\n", watcher.texts);
         EXPECT_TRUE(watcher.owner && !watcher.ownerVisible) << "owned by the hidden game window";
         EXPECT_EQ(std::string(row[1]) == "7" ? "close 100, destroyed" : "", child.output);
     }

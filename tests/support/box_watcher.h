@@ -18,8 +18,8 @@ public:
             m_thread.join();
     }
 
-    // Read after join: the caption, every child window's text one per line, and the owner.
-    std::string caption, texts;
+    // Read after join: the caption and every child window's text, one per line, and the owner.
+    std::string texts;
     HWND owner = nullptr;
     bool ownerVisible = false, survivedOtherWays = false;
 
@@ -39,9 +39,7 @@ private:
         }
         if (!box)
             return;
-        char text[512] = {};
-        GetWindowTextA(box, text, sizeof text);
-        caption = text;
+        collectText(box, reinterpret_cast<LPARAM>(&texts));
         EnumChildWindows(box, collectText, reinterpret_cast<LPARAM>(&texts));
         owner = GetWindow(box, GW_OWNER);
         ownerVisible = IsWindowVisible(owner);
