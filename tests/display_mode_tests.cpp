@@ -116,7 +116,7 @@ ImportPatch fake(const char* dll, const char* name, Function* replacement) {
 }
 
 // A window of the test's own stays active, so the tests send the activations themselves.
-class DisplayModeTest : public GameWindowTest {
+class DisplayTest : public GameWindowTest {
 protected:
     void SetUp() override {
         g_script = Script();
@@ -151,12 +151,10 @@ protected:
         fake("gdi32.dll", "GetDeviceCaps", fakeGetDeviceCaps)};
 };
 
-using FullScreen = DisplayModeTest;
-
 // An enumerated mode at the "-refresh" rate, else the size and depth on a template (the first
 // failed match at a non-zero index, else mode 0), else the depth and then the size, undone if
 // that fails. Only a switched mode is restored.
-TEST_F(FullScreen, TriesTheRefreshRateThenTheModeThenDepthAndSize) {
+TEST_F(DisplayTest, TriesTheRefreshRateThenTheModeThenDepthAndSize) {
     const std::string at85 = "change 5c0000 640x480x32@85 from ";
     EXPECT_EQ((Calls{xpTrace, "move", all, attempt, "restore"}), createAndDestroy(nullptr, {}));
     EXPECT_EQ(
@@ -181,7 +179,7 @@ TEST_F(FullScreen, TriesTheRefreshRateThenTheModeThenDepthAndSize) {
 // Each activation change clears the keys, calls the main loop, then switches to the game's
 // mode or (minimised first) back to the desktop's, once; a failed restore still counts. A
 // failed move is traced with the system's text, none for error 0.
-TEST_F(FullScreen, ActivationClearsKeysCallsTheLoopThenSwitchesOnce) {
+TEST_F(DisplayTest, ActivationClearsKeysCallsTheLoopThenSwitchesOnce) {
     char text[1024] = {};
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_INVALID_WINDOW_HANDLE, 0, text,
                    sizeof text, nullptr);
@@ -213,10 +211,8 @@ TEST_F(FullScreen, ActivationClearsKeysCallsTheLoopThenSwitchesOnce) {
         timeline());
 }
 
-using DesktopCheck = DisplayModeTest;
-
 // No version, no check; Windows 9x at 256 colours or fewer is refused with the game's message.
-TEST_F(DesktopCheck, TracesThePlatformAndDepthAndRefusesWindows9xAtEightBits) {
+TEST_F(DisplayTest, TracesThePlatformAndDepthAndRefusesWindows9xAtEightBits) {
     const auto traced = [this](OSVERSIONINFOA version, int depth, bool versionFails) {
         g_script.version = version;
         g_script.desktopDepth = depth;

@@ -3,11 +3,9 @@
 
 namespace {
 
-using GameWindow = GameWindowTest;
-
 // A window at the corner with the game's icon, whatever its title; a refused (too long) or
 // nameless registration keeps the class already registered. The screen getters read the same.
-TEST_F(GameWindow, SitsAtTheCornerWithTheGamesIconWhateverItsNames) {
+TEST_F(GameWindowTest, SitsAtTheCornerWithTheGamesIconWhateverItsNames) {
     WNDCLASSA c = {};
     ASSERT_TRUE(GetClassInfoA(static_cast<HINSTANCE>(m_instance), gameClass, &c));
     EXPECT_EQ(UINT(CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS), c.style);
@@ -38,7 +36,7 @@ TEST_F(GameWindow, SitsAtTheCornerWithTheGamesIconWhateverItsNames) {
 
 // Only close values 100 and 101 end the window, without quitting the game; the screen saver,
 // the window menu, monitor power-down and suspend are refused.
-TEST_F(GameWindow, ClosesOnlyOnOneHundredOrOneHundredOneAndRefusesInterruptions) {
+TEST_F(GameWindowTest, ClosesOnlyOnOneHundredOrOneHundredOneAndRefusesInterruptions) {
     for (const UINT message : {WM_CLOSE, WM_COMMAND})
         for (const WPARAM value : {0, 99, 100, 101, 102}) {
             const bool closes = value == 100 || value == 101;
