@@ -37,8 +37,8 @@ WindowManagerImpl::WindowManagerImpl()
 
 WindowManagerImpl::~WindowManagerImpl() {}
 
-// A class without a name cannot be found again, and a refused registration keeps the name of
-// the class that was made before.
+// A class without a name cannot be found again (the system may still take one), and a refused
+// registration keeps the name of the class that was made before.
 bool WindowManagerImpl::registerWindowClass(void* const* instance, const char* className) {
     if (!instance || !className || !*className)
         return false;
@@ -59,7 +59,7 @@ bool WindowManagerImpl::registerWindowClass(void* const* instance, const char* c
 }
 
 bool WindowManagerImpl::unregisterWindowClass(void* const* instance, const char* className) {
-    if (!instance || !className || !*className)
+    if (!instance || !className)
         return false;
     return UnregisterClassA(className, instanceHandle(instance)) != FALSE;
 }
