@@ -1,72 +1,49 @@
-// A game that ends through the fatal-error exit; a watcher thread answers the box and
-// message hooks report how the window went. "break" asks for the breakpoint as well.
+// A game ending through the fatal-error exit ("break": with the breakpoint, "null": no text);
+// a hook reports the close command and the window's end.
 #include "NamedInterface.h"
 #include "PlatApp.h"
 #include "SysDialogInterface.h"
 #include "WindowInterface.h"
-#include "support/box_watcher.h"
 
-#include <cstring>
+#include <cstdio>
 #include <string>
 
 namespace {
 
 HWND g_window = nullptr;
-BoxWatcher* g_watcher = nullptr;
-
-// Unbuffered, so nothing is lost when the process exits from inside the library.
-void say(const std::string& text) {
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), DWORD(text.size()), &written, nullptr);
-}
-
-// The close request is posted after the box has gone, so the watcher is done by then.
-LRESULT CALLBACK watchPostedMessages(int code, WPARAM wParam, LPARAM lParam) {
-    const MSG* message = reinterpret_cast<const MSG*>(lParam);
-    if (code == HC_ACTION && wParam == PM_REMOVE && message->hwnd == g_window &&
-        message->message == WM_CLOSE && message->wParam == 100) {
-        g_watcher->join();
-        say("box \"" + g_watcher->caption() + "\"" +
-            (g_watcher->owner() == g_window ? " owned by the " : " not owned by the ") +
-            (g_watcher->ownerVisible() ? "visible" : "hidden") + " game window\n");
-        say("window asked to close with 100\n");
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
 
 LRESULT CALLBACK watchSentMessages(int code, WPARAM wParam, LPARAM lParam) {
     const CWPSTRUCT* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    if (code == HC_ACTION && call->hwnd == g_window && call->message == WM_DESTROY)
-        say("window destroyed\n");
+    if (call->hwnd == g_window && call->message == WM_COMMAND)
+        std::printf("close %d, ", int(call->wParam));
+    if (call->hwnd == g_window && call->message == WM_DESTROY)
+        std::printf("destroyed");
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 class FatalGame : public AppInterface {
 public:
-    explicit FatalGame(bool debugBreak) : m_break(debugBreak) {}
+    explicit FatalGame(const std::string& how) : m_how(how) {}
     const char* name() const override { return "fatal child"; }
     int run() override {
-        WindowInterface* windows = WindowInterface::i();
         void* instance = GetModuleHandleA(nullptr);
+        WindowInterface* windows = WindowInterface::i();
         windows->registerWindowClass(&instance, "FatalChildWindow");
         windows->createWindow(&g_window, &instance, "fatal child", 0, 320, 200, 32, false);
-        say(g_window && IsWindowVisible(g_window) ? "window shown\n" : "no window\n");
-        SetWindowsHookExA(WH_GETMESSAGE, watchPostedMessages, nullptr, GetCurrentThreadId());
         SetWindowsHookExA(WH_CALLWNDPROC, watchSentMessages, nullptr, GetCurrentThreadId());
-        g_watcher = new BoxWatcher(IDOK);
         static_cast<SysDialogInterface*>(NamedInterface::i()->getInterface("SysDialog"))
-            ->fatalError(7, "The disk is on fire.", m_break);
-        say("fatalError returned\n");
+            ->fatalError(7, m_how == "null" ? nullptr : "The disk is on fire.", m_how == "break");
         return 0;
     }
 
 private:
-    bool m_break;
+    std::string m_how;
 };
 
 } // namespace
 
 int main(int argc, char** argv) {
-    FatalGame game(argc > 1 && std::strcmp(argv[1], "break") == 0);
+    std::setvbuf(stdout, nullptr, _IONBF, 0); // the library ends the process
+    FatalGame game(argc > 1 ? argv[1] : "");
     return Plat::App::PlatWinMain(GetModuleHandleA(nullptr), nullptr, nullptr, SW_SHOW, &game);
 }

@@ -1,281 +1,229 @@
-// The input services driven by real key, button and wheel messages posted to the game window:
-// key events and callbacks, capture, the mouse, conversions, clipping and key names. The
-// callbacks and clips go into one event list, in the order they happened.
+// The input services driven by real messages posted to the game window. Callbacks and the
+// ClipCursor requests of platform.dll (some Wines report the whole screen after any clip) go
+// into one line of events: "+65" press, "-65" release, "*65" repeat, ":3" the user value,
+// "s65" a system callback, "c65" a capture, "[l,t,r,b]" a clip, "[]" a free cursor.
+#include "NamedInterface.h"
+#include "SysInputInterface.h"
 #include "support/game_window.h"
 #include "support/records.h"
 
-#include <cstring>
-#include <functional>
 #include <set>
 #include <utility>
 
 namespace {
 
 const unsigned keyA = 'A';
-const char* const wholeWindow = "clip 100 50 740 530";
+std::string g_events;
 
-// "<key> press|release|repeat", and the user value unless it is null.
-void recordKey(unsigned key, int event, void* userData) {
-    const char* const names[] = {" press", " release", " repeat"};
-    const LONG_PTR user = reinterpret_cast<LONG_PTR>(userData);
-    g_events.push_back(std::to_string(key) + names[event] +
-                       (user ? " " + std::to_string(user) : ""));
+void note(const std::string& event) {
+    g_events += (g_events.empty() ? "" : " ") + event;
 }
-void recordKeyToo(unsigned key, int event, void* userData) {
-    recordKey(key, event, userData);
+BOOL WINAPI recordClip(const RECT* r) {
+    note(r ? "[" + std::to_string(r->left) + "," + std::to_string(r->top) + "," +
+                 std::to_string(r->right) + "," + std::to_string(r->bottom) + "]"
+           : "[]");
+    return TRUE;
 }
-
-// A wheel message's wParam: the signed delta in the high word, button flags in the low one.
-WPARAM wheel(int delta, WORD flags = 0) {
-    return (static_cast<WPARAM>(static_cast<WORD>(delta)) << 16) | flags;
+void recordKey(unsigned key, int event, void* user) {
+    note("+-*"[event] + std::to_string(key) +
+         (user ? ":" + std::to_string(reinterpret_cast<LONG_PTR>(user)) : ""));
 }
 
-class KeyEventTest : public InputTest {
+// A 640 x 480 window at (100, 50), the input service initialised, every key event recorded.
+class InputTest : public GameWindowTest {
 protected:
+    static const int windowX = 100, windowY = 50, windowWidth = 640, windowHeight = 480;
+
     void SetUp() override {
-        InputTest::SetUp();
+        GameWindowTest::SetUp();
+        ASSERT_TRUE(m_clipPatch.active());
+        ASSERT_TRUE(create(windowWidth, windowHeight, 32, false));
+        SetWindowPos(m_window, nullptr, windowX, windowY, windowWidth, windowHeight, SWP_NOZORDER);
+        pump();
+        g_events.clear();
+        ASSERT_TRUE(input()->initialize());
         input()->addGenericKeyCallback(recordKey, nullptr);
-        events();
     }
+    // Generic callbacks outlive the key table.
     void TearDown() override {
-        for (int pair = 0; pair < 4; ++pair) {
+        for (int pair = 0; pair < 4; ++pair)
             input()->removeGenericKeyCallback(recordKey);
-            input()->removeGenericKeyCallback(recordKeyToo);
-        }
-        input()->clearKeyCallback(keyA);
-        InputTest::TearDown();
+        sysInput()->setCaptureCallback(nullptr);
+        sysInput()->setConfineToWindow(true);
+        input()->shutdown();
+        GameWindowTest::TearDown();
     }
-    void play(const std::vector<std::pair<UINT, WPARAM>>& messages) {
-        for (const auto& message : messages)
-            send(message.first, message.second);
+
+    static InputInterface* input() { return InputInterface::i(); }
+    static SysInputInterface* sysInput() {
+        return static_cast<SysInputInterface*>(NamedInterface::i()->getInterface("SysIn"));
     }
+    static Pixels cursor() {
+        POINT point = {};
+        GetCursorPos(&point);
+        return {point.x, point.y};
+    }
+    static std::string events() { return std::exchange(g_events, ""); }
     // System key callbacks cannot be removed, so each code gets its recorder once per process.
     static void listenFor(int code) {
         static std::set<int> listened;
         if (listened.insert(code).second)
-            sysInput()->addKeyCallback(
-                code, [](int code) { g_events.push_back("system " + std::to_string(code)); });
+            sysInput()->addKeyCallback(code, [](int code) { note("s" + std::to_string(code)); });
     }
+
+    ImportPatch m_clipPatch{GetModuleHandleA("platform.dll"), "user32.dll", "ClipCursor",
+                            reinterpret_cast<void*>(recordClip)};
 };
 
-TEST_F(KeyEventTest, KeyCallbackFirstThenGenericOnesInOrderAndRemovalTakesTheFirstPair) {
+// Removal takes the first pair with the function; clearing reports nothing. A capture hears
+// every press while the table counts silently; init drops it.
+TEST_F(InputTest, CallbacksInOrderCaptureAndClearing) {
     input()->setKeyCallback(keyA, recordKey, reinterpret_cast<void*>(3));
-    input()->addGenericKeyCallback(recordKeyToo, reinterpret_cast<void*>(2));
+    input()->addGenericKeyCallback(recordKey, reinterpret_cast<void*>(2));
     input()->addGenericKeyCallback(recordKey, reinterpret_cast<void*>(4));
-    play({{WM_KEYDOWN, keyA}, {WM_KEYDOWN, keyA}, {WM_KEYUP, keyA}});
-    EXPECT_EQ((Events{"65 press 3", "65 press", "65 press 2", "65 press 4", "65 repeat 3",
-                      "65 repeat", "65 repeat 2", "65 repeat 4", "65 release 3", "65 release",
-                      "65 release 2", "65 release 4"}),
-              events());
+    play({WM_KEYDOWN, keyA, WM_KEYDOWN, keyA, WM_KEYUP, keyA});
     input()->clearKeyCallback(keyA);
     input()->removeGenericKeyCallback(recordKey);
-    send(WM_KEYDOWN, keyA);
-    EXPECT_EQ((Events{"65 press 2", "65 press 4"}), events());
-}
-
-// While a capture callback is set it hears every press and the table counts silently, so the
-// first down after the capture ends is a repeat; init drops the capture callback.
-TEST_F(KeyEventTest, ACaptureCallbackSeesPressesWhileTheTableCountsSilently) {
-    const CaptureCallback capture = [](int index) {
-        g_events.push_back("capture " + std::to_string(index));
-    };
+    play({WM_KEYDOWN, keyA, WM_LBUTTONDOWN, MK_LBUTTON});
+    input()->clearKey(keyA);
+    play({WM_KEYDOWN, keyA, WM_LBUTTONDOWN, MK_LBUTTON});
+    input()->clearAllKeys();
+    play({WM_KEYDOWN, keyA, WM_LBUTTONUP, 0});
+    const CaptureCallback capture = [](int key) { note("c" + std::to_string(key)); };
     sysInput()->setCaptureCallback(capture);
-    play({{WM_KEYDOWN, keyA}, {WM_KEYDOWN, keyA}, {WM_RBUTTONDOWN, MK_RBUTTON}});
-    EXPECT_TRUE(input()->isKeyDown(keyA));
+    play({WM_KEYUP, keyA, WM_KEYDOWN, keyA, WM_RBUTTONDOWN, MK_RBUTTON});
     sysInput()->setCaptureCallback(nullptr);
-    send(WM_KEYDOWN, keyA);
+    play({WM_KEYDOWN, keyA});
     sysInput()->setCaptureCallback(capture);
-    send(WM_KEYUP, keyA);
-    EXPECT_FALSE(input()->isKeyDown(keyA));
+    play({WM_KEYUP, keyA});
     EXPECT_TRUE(sysInput()->init());
-    EXPECT_EQ(nullptr, sysInput()->getCaptureCallback());
-    play({{WM_KEYDOWN, keyA}, {WM_RBUTTONUP, 0}});
-    EXPECT_EQ(
-        (Events{"capture 65", "capture 65", "capture 2", "65 repeat", "65 press", "2 release"}),
-        events());
-}
-
-// Clearing, by the game or by any activation change, reports nothing; the next down is a
-// press again.
-TEST_F(KeyEventTest, ClearingReportsNothingAndTheNextDownIsAPressAgain) {
-    const struct {
-        std::function<void()> clear;
-        bool buttonToo;
-    } clearings[] = {
-        {[] { input()->clearKey(keyA); }, false},
-        {[] { input()->clearAllKeys(); }, true},
-        {[this] { SendMessageA(m_window, WM_ACTIVATEAPP, FALSE, 0); }, true},
-        {[this] { SendMessageA(m_window, WM_ACTIVATEAPP, TRUE, 0); }, true},
-    };
-    for (const auto& row : clearings) {
-        play({{WM_KEYDOWN, keyA}, {WM_LBUTTONDOWN, MK_LBUTTON}});
-        events();
-        row.clear();
-        EXPECT_NE(row.buttonToo, input()->isKeyDown(VK_LBUTTON));
-        play({{WM_KEYDOWN, keyA}, {WM_KEYUP, keyA}, {WM_LBUTTONUP, 0}});
-        Events expected = {"65 press", "65 release"};
-        if (!row.buttonToo)
-            expected.push_back("1 release");
-        EXPECT_EQ(expected, events());
-    }
-}
-
-// Before initialize there is no table; a code of 256 or more has no entry in it.
-TEST_F(KeyEventTest, KeysWithoutATableEntryAreDropped) {
-    input()->shutdown();
-    send(WM_KEYDOWN, keyA);
-    ASSERT_TRUE(input()->initialize());
-    send(WM_KEYDOWN, 0x100 + keyA);
-    for (unsigned key = 0; key < 256; ++key)
-        EXPECT_FALSE(input()->isKeyDown(key)) << key;
-    EXPECT_EQ((Events{"clip free", wholeWindow}), events());
-}
-
-// Left, right and middle buttons (1, 2, 4), their double-clicks (6, 7, 248) and the wheel
-// (3 away, 5 towards) are presses and releases; the button-up after a double-click releases
-// the double-click's code. System callbacks run on presses of a key and on the presses and
-// releases of buttons, keyed by the message's flags.
-TEST_F(KeyEventTest, ButtonsDoubleClicksAndWheelTurnsArePressesAndReleases) {
-    listenFor(MK_LBUTTON | MK_CONTROL);
-    listenFor('B');
-    play({{WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL},
-          {WM_LBUTTONUP, MK_CONTROL},
-          {WM_LBUTTONDBLCLK, MK_LBUTTON},
-          {WM_LBUTTONUP, MK_LBUTTON | MK_CONTROL},
-          {WM_RBUTTONDBLCLK, MK_RBUTTON},
-          {WM_RBUTTONUP, 0},
-          {WM_MBUTTONDBLCLK, MK_MBUTTON},
-          {WM_MBUTTONUP, 0},
-          {WM_MBUTTONDOWN, MK_MBUTTON},
-          {WM_MBUTTONUP, 0},
-          {WM_MBUTTONUP, 0},
-          {WM_MOUSEWHEEL, wheel(-3 * WHEEL_DELTA)},
-          {WM_MOUSEWHEEL, wheel(0)},
-          {WM_MOUSEWHEEL, wheel(WHEEL_DELTA, MK_SHIFT)},
-          {WM_KEYDOWN, 'B'},
-          {WM_KEYDOWN, 'B'},
-          {WM_KEYUP, 'B'}});
-    EXPECT_EQ(
-        (Events{"1 press",   "system 9",  "1 release", "6 press",     "6 release", "system 9",
-                "7 press",   "7 release", "248 press", "248 release", "4 press",   "4 release",
-                "5 press",   "5 release", "3 press",   "3 release",   "3 press",   "3 release",
-                "system 66", "66 press",  "system 66", "66 repeat",   "66 release"}),
-        events());
-}
-
-// Control+F11 toggles confinement after the system callbacks ran, auto-repeats included, and
-// never reaches the table; F11 alone is an ordinary key.
-TEST_F(KeyEventTest, ControlF11TogglesConfinementWithoutTouchingTheTable) {
-    listenFor(VK_F11);
-    play({{WM_KEYDOWN, VK_CONTROL},
-          {WM_KEYDOWN, VK_F11},
-          {WM_KEYDOWN, VK_F11},
-          {WM_KEYUP, VK_F11},
-          {WM_KEYUP, VK_CONTROL},
-          {WM_KEYDOWN, VK_F11}});
-    EXPECT_EQ((Events{"17 press", "system 122", "clip free", "system 122", wholeWindow,
-                      "17 release", "system 122", "122 press"}),
+    play({WM_KEYDOWN, keyA, WM_RBUTTONUP, 0});
+    EXPECT_EQ("[100,50,740,530] +65:3 +65 +65:2 +65:4 *65:3 *65 *65:2 *65:4 -65:3 -65 -65:2 "
+              "-65:4 +65:2 +65:4 +1:2 +1:4 +65:2 +65:4 *1:2 *1:4 +65:2 +65:4 c65 c2 *65:2 "
+              "*65:4 +65:2 +65:4 -2:2 -2:4",
               events());
 }
 
-TEST_F(InputTest, InitializeConfinesAndCentresAndShutdownWarnsOfLeftoverCallbacks) {
-    EXPECT_EQ(Events{wholeWindow}, events());
-    EXPECT_EQ((Pixels{windowX + windowWidth / 2, windowY + windowHeight / 2}), cursor());
-    EXPECT_TRUE(input()->setEnabled(false));
-    EXPECT_FALSE(input()->setEnabled(false));
-    input()->addGenericKeyCallback(recordKey, nullptr);
-    input()->addGenericKeyCallback(recordKey, nullptr);
-    EXPECT_TRUE(input()->shutdown());
-    const DbRecord warning = lastRecord();
-    EXPECT_EQ(dbRecordWarning, warning.kind);
-    EXPECT_EQ(1u, warning.channel);
-    EXPECT_STREQ("2 generic key callbacks not deleted", warning.text);
-    EXPECT_EQ(Events{"clip free"}, events());
-    input()->removeGenericKeyCallback(recordKey);
-    input()->removeGenericKeyCallback(recordKey);
-}
-
-TEST_F(InputTest, MouseDeltaReadsLessThanOnePixelAsNoneAndRecentres) {
-    place(windowX, windowY, 800, 600);
-    const Pixels middle = {windowX + 400, windowY + 300};
-    // The position as read (the quotient over W - 1 or H - 1 rounded to float) less 0.5,
-    // rounded again. Even the middle pixel is a fraction of a pixel off 0.5 and reads as none.
-    const auto offset = [](double position) { return asFloat(asFloat(position) - 0.5); };
-    const struct {
-        int right, up;
-        float dx, dy;
-    } moves[] = {{0, 0, 0.0f, 0.0f},
-                 {1, 0, offset(401.0 / 799), 0.0f},
-                 {-2, 3, offset(398.0 / 799), offset(302.0 / 599)}};
-    for (const auto& move : moves) {
-        SetCursorPos(middle[0] + move.right, middle[1] - move.up);
-        float dx = -1.0f, dy = -1.0f;
-        input()->getMouseDelta(&dx, &dy);
-        EXPECT_EQ((std::vector<float>{move.dx, move.dy}), (std::vector<float>{dx, dy}));
-        EXPECT_EQ(middle, cursor());
+// A code of 256 or more has no table entry: key operations answer false or 0 and key messages
+// reach no callback. A, the entry of its low byte, is watched through A itself.
+TEST_F(InputTest, CodesBeyondTheTableChangeNothing) {
+    input()->shutdown();
+    play({WM_KEYDOWN, keyA});
+    ASSERT_TRUE(input()->initialize());
+    EXPECT_FALSE(input()->isKeyDown(keyA));
+    listenFor(keyA);
+    listenFor(0x100 + keyA);
+    input()->setKeyCallback(keyA, recordKey, reinterpret_cast<void*>(3));
+    play({WM_KEYDOWN, keyA});
+    SetCursorPos(windowX, windowY);
+    float x = -1.0f, y = -1.0f;
+    for (const unsigned code : {0x100 + keyA, 0xFFFFFF00u + keyA}) {
+        input()->setKeyCallback(code, recordKey, reinterpret_cast<void*>(9));
+        input()->clearKeyCallback(code);
+        input()->clearKey(code);
+        unsigned short name[64] = {'x', 0};
+        input()->getKeyPressPosition(code, &x, &y);
+        EXPECT_FALSE(input()->getKeyName(code, name, 64) || input()->isKeyDown(code));
+        EXPECT_EQ((std::vector<float>{0, 0, 'x'}), (std::vector<float>{x, y, float(name[0])}));
     }
+    // The last is A with the top bit of wParam set, which a cast to 32 bits turns into A.
+    sysInput()->setCaptureCallback([](int key) { note("c" + std::to_string(key)); });
+    for (const UINT message : {WM_KEYDOWN, WM_SYSKEYDOWN, WM_KEYUP, WM_SYSKEYUP})
+        for (const WPARAM code : {WPARAM(0x100 + keyA), WPARAM(-256 + int(keyA)),
+                                  WPARAM(1) << (sizeof(WPARAM) * 8 - 1) | keyA})
+            play({message, code});
+    sysInput()->setCaptureCallback(nullptr);
+    input()->getKeyPressPosition(keyA, &x, &y);
+    EXPECT_EQ((std::vector<float>{asFloat(320.0 / 639), asFloat(239.0 / 479)}),
+              (std::vector<float>{x, y}));
+    play({WM_KEYDOWN, keyA, WM_KEYUP, keyA});
+    EXPECT_EQ("[100,50,740,530] [] [100,50,740,530] s65 +65:3 +65 s65 *65:3 *65 -65:3 -65",
+              events());
 }
 
-TEST_F(InputTest, NestedCaptureParksTheCursorAndTheLastReleasePutsItBack) {
-    SetCursorPos(260, 170);
-    input()->captureMouse(true);
-    SetCursorPos(300, 300);
-    input()->captureMouse(true);
-    input()->captureMouse(false);
+// Buttons 1, 2, 4, double-clicks 6, 7, 248, the wheel 3 away and 5 towards; the button-up
+// after a double-click releases the double-click. System callbacks hear key presses and
+// button presses and releases (by MK_ flags); Control+F11 toggles confinement, not the table.
+TEST_F(InputTest, ButtonsWheelTurnsAndKeysArePressesAndReleases) {
+    const WPARAM leftControl = MK_LBUTTON | MK_CONTROL, away = WPARAM(WHEEL_DELTA) << 16,
+                 towards = WPARAM(WORD(-3 * WHEEL_DELTA)) << 16;
+    listenFor(int(leftControl));
+    listenFor('B');
+    listenFor(VK_F11);
+    play({WM_LBUTTONDOWN,   leftControl, WM_LBUTTONUP,     MK_CONTROL, WM_LBUTTONDBLCLK, MK_LBUTTON,
+          WM_LBUTTONUP,     leftControl, WM_RBUTTONDBLCLK, MK_RBUTTON, WM_RBUTTONUP,     0,
+          WM_MBUTTONDBLCLK, MK_MBUTTON,  WM_MBUTTONUP,     0,          WM_MBUTTONDOWN,   MK_MBUTTON,
+          WM_MBUTTONUP,     0,           WM_MBUTTONUP,     0,          WM_MOUSEWHEEL,    towards,
+          WM_MOUSEWHEEL,    0,           WM_MOUSEWHEEL,    away,       WM_KEYDOWN,       'B',
+          WM_KEYDOWN,       'B',         WM_KEYUP,         'B',        WM_KEYDOWN,       VK_CONTROL,
+          WM_KEYDOWN,       VK_F11,      WM_KEYDOWN,       VK_F11,     WM_KEYUP,         VK_F11,
+          WM_KEYUP,         VK_CONTROL,  WM_KEYDOWN,       VK_F11});
+    EXPECT_EQ("[100,50,740,530] +1 s9 -1 +6 -6 s9 +7 -7 +248 -248 +4 -4 +5 -5 +3 -3 +3 -3 s66 +66 "
+              "s66 *66 -66 +17 s122 [] s122 [100,50,740,530] -17 s122 +122",
+              events());
+}
+
+// With confinement off the whole window frees the cursor and the kept rectangle waits. A null
+// generic callback is not added; shutdown frees the cursor and warns of those left.
+TEST_F(InputTest, InitializeCentresClipsFollowConfinementAndShutdownWarns) {
     EXPECT_EQ((Pixels{windowX + windowWidth / 2, windowY + windowHeight / 2}), cursor());
-    EXPECT_TRUE(input()->isMouseCaptured());
-    input()->captureMouse(false);
-    EXPECT_EQ((Pixels{260, 170}), cursor());
-    EXPECT_FALSE(input()->isMouseCaptured());
-    input()->captureMouse(false); // one too many: the depth stays 0
-    input()->captureMouse(true);
-    EXPECT_TRUE(input()->isMouseCaptured());
-    input()->captureMouse(false);
-    EXPECT_FALSE(input()->isMouseCaptured());
-}
-
-// To pixels: X0 + x W and Y0 + H (1 - y) taken exactly, then truncated toward zero, so 1.0
-// lands one past the right edge and the floats 0.7 and 0.3, a little off, a pixel short. Back
-// from pixels the last column and row divide by W - 1 and H - 1, rounded once to float.
-TEST_F(InputTest, ConversionsFollowTheMovedWindowWithYUpwards) {
     SysInputInterface* sys = sysInput();
-    for (const auto& row : {std::vector<float>{0.0f, 100, 530},
-                            {1.0f, 740, 50},
-                            {-0.16f, -2, 606},
-                            {0.7f, 547, 194},
-                            {0.3f, 292, 385}})
-        EXPECT_EQ(row, (std::vector<float>{row[0], float(sys->toScreenX(row[0])),
-                                           float(sys->toScreenY(row[0]))}));
-    for (const auto& row : {std::vector<double>{50, -50.0 / 639, 1.0},
-                            {100, 0.0, 429.0 / 479},
-                            {260, 160.0 / 639, 269.0 / 479},
-                            {739, 1.0, -210.0 / 479}})
-        EXPECT_EQ(
-            (std::vector<float>{asFloat(row[1]), asFloat(row[2])}),
-            (std::vector<float>{sys->toNormalizedX(int(row[0])), sys->toNormalizedY(int(row[0]))}))
-            << row[0];
-    EXPECT_EQ(asFloat(100.0 / 480), sys->toNormalizedHeight(100));
-    place(0, 0, windowWidth, windowHeight);
-    EXPECT_EQ(0, sys->toScreenX(-0.001f));
-}
-
-// Confinement off: the whole window frees the cursor and the kept rectangle waits; on: the
-// whole window still clips.
-TEST_F(InputTest, ClipRectanglesAreKeptWhileConfinementIsOff) {
-    events();
-    SysInputInterface* sys = sysInput();
+    EXPECT_EQ(nullptr, sys->loadCursorFromFile(nullptr));
+    EXPECT_EQ(nullptr, sys->loadCursorFromFile(""));
     sys->setClipRect(0.25f, 0.75f, 0.25f, 0.75f);
     sys->setConfineToWindow(false);
     sys->setClipRect(0.0f, 1.0f, 0.0f, 1.0f);
     sys->setConfineToWindow(true);
-    EXPECT_TRUE(sys->applyClipRect(true));
-    EXPECT_TRUE(sys->applyClipRect(false));
+    EXPECT_TRUE(sys->applyClipRect(true) && sys->applyClipRect(false));
     sys->setClipRect(0.0f, 1.0f, 0.0f, 1.0f);
     sys->setConfineToWindow(false);
     EXPECT_TRUE(sys->applyClipRect(true));
-    const char* const quarter = "clip 260 170 580 410";
-    EXPECT_EQ((Events{quarter, "clip free", quarter, "clip free", wholeWindow, "clip free"}),
+    for (const KeyCallback callback : {recordKey, recordKey, KeyCallback(nullptr)})
+        input()->addGenericKeyCallback(callback, nullptr);
+    EXPECT_TRUE(input()->shutdown());
+    const DbRecord warning = lastRecord();
+    EXPECT_EQ(std::to_string(dbRecordWarning) + " 1 3 generic key callbacks not deleted",
+              std::to_string(warning.kind) + " " + std::to_string(warning.channel) + " " +
+                  warning.text);
+    EXPECT_EQ("[100,50,740,530] [260,170,580,410] [] [260,170,580,410] [] [100,50,740,530] [] []",
               events());
+}
+
+// Between the capture steps the player moves the cursor; an extra release does nothing. A
+// delta of less than a pixel reads as none: even the middle pixel of an even size is a
+// fraction off 0.5, while in a window two pixels wide every pixel is half the window away.
+TEST_F(InputTest, CaptureAndDeltaPutTheCursorBackInTheMiddle) {
+    const Pixels middle = {windowX + windowWidth / 2, windowY + windowHeight / 2};
+    const Pixels start = {260, 170}, moved = {300, 300};
+    SetCursorPos(start[0], start[1]);
+    const struct {
+        bool on, captured;
+        Pixels cursor;
+    } steps[] = {{true, true, middle},  {true, true, middle},  {false, true, moved},
+                 {false, false, start}, {false, false, moved}, {true, true, middle},
+                 {false, false, moved}};
+    for (const auto& step : steps) {
+        input()->captureMouse(step.on);
+        EXPECT_EQ(step.cursor, cursor());
+        EXPECT_EQ(step.captured, input()->isMouseCaptured());
+        SetCursorPos(moved[0], moved[1]);
+    }
+    const auto offset = [](double position) { return asFloat(asFloat(position) - 0.5); };
+    const struct {
+        int width, height, x, y;
+        float dx, dy;
+    } moves[] = {{800, 600, 400, 300, 0.0f, 0.0f},
+                 {800, 600, 398, 297, offset(398.0 / 799), offset(302.0 / 599)},
+                 {2, 2, 0, 0, -0.5f, 0.5f}};
+    for (const auto& move : moves) {
+        SetWindowPos(m_window, nullptr, windowX, windowY, move.width, move.height, SWP_NOZORDER);
+        pump();
+        SetCursorPos(windowX + move.x, windowY + move.y);
+        float dx = -1.0f, dy = -1.0f;
+        input()->getMouseDelta(&dx, &dy);
+        EXPECT_EQ((std::vector<float>{move.dx, move.dy}), (std::vector<float>{dx, dy}));
+        EXPECT_EQ((Pixels{windowX + move.width / 2, windowY + move.height / 2}), cursor());
+    }
 }
 
 // The word the library builds for the layout's name lookup, seen through its import table.
@@ -288,49 +236,26 @@ UINT WINAPI noScanCode(UINT, UINT) {
     return 0;
 }
 
-// Names fit with their terminator or come back empty (still true); bad arguments are refused
-// before anything is written. Extended keys get bit 24; Pause and Divide, which layouts may map
-// to no scan code, get the codes their keys send.
-TEST(KeyNames, FitTheBufferAndNameExtendedKeysApart) {
-    unsigned short buffer[2048];
-    const auto name = [&buffer](unsigned key, unsigned length) {
-        const bool result = InputInterface::i()->getKeyName(key, buffer, length);
-        std::string text = result ? "true " : "false ";
-        for (const unsigned short* c = buffer; *c; ++c)
-            text += char(*c);
-        return text;
-    };
-    EXPECT_EQ("true A", name(keyA, 2047));
-    const std::string pause = name(VK_PAUSE, 64);
-    const unsigned fits = unsigned(pause.size()) - 4;
-    EXPECT_EQ(pause, name(VK_PAUSE, fits));
-    EXPECT_EQ("true ", name(VK_PAUSE, fits - 1));
-    EXPECT_EQ("false ", name(0x07, 64)) << "a code that no key sends has no scan code";
-    std::memset(buffer, 'x', sizeof buffer);
-    for (const auto& row :
-         {std::pair<unsigned, unsigned>{keyA, 2048}, {0, 64}, {keyA, 0}, {256, 64}})
-        EXPECT_FALSE(InputInterface::i()->getKeyName(row.first, buffer, row.second)) << row.first;
-    EXPECT_EQ('x', buffer[0] & 0xFF);
-
+// Layouts may map Pause and Divide to no scan code: they get the codes their keys send.
+TEST(KeyNames, RefuseBadArgumentsAndGivePauseAndDivideTheirScanCodes) {
+    InputInterface* input = InputInterface::i();
+    unsigned short buffer[64] = {'x', 0};
+    EXPECT_FALSE(input->getKeyName(keyA, nullptr, 64));
+    for (const auto& row : {std::pair<unsigned, unsigned>{keyA, 2048}, {0, 64}, {keyA, 0}})
+        EXPECT_FALSE(input->getKeyName(row.first, buffer, row.second) || buffer[0] != 'x');
+    EXPECT_TRUE(input->getKeyName(keyA, buffer, 2) && buffer[0] == 'A' && buffer[1] == 0);
     const HMODULE platform = GetModuleHandleA("platform.dll");
     ImportPatch names(platform, "user32.dll", "GetKeyNameTextA",
                       reinterpret_cast<void*>(recordKeyWord));
-    const LONG extended = 0x1000000;
-    const LONG rows[][2] = {{VK_LEFT, extended},  {VK_INSERT, extended},  {VK_RCONTROL, extended},
-                            {VK_RMENU, extended}, {VK_NUMLOCK, extended}, {VK_APPS, extended},
-                            {LONG(keyA), 0},      {VK_NUMPAD8, 0},        {VK_LCONTROL, 0}};
-    for (const auto& row : rows) {
-        name(row[0], 64);
-        EXPECT_EQ(row[1], g_keyWord & ~0xFF0000) << "key " << row[0];
-    }
     ImportPatch scanCodes(platform, "user32.dll", "MapVirtualKeyA",
                           reinterpret_cast<void*>(noScanCode));
     ASSERT_TRUE(names.active() && scanCodes.active());
-    EXPECT_EQ("true key", name(VK_PAUSE, 64));
-    EXPECT_EQ(0x450000, g_keyWord);
-    name(VK_DIVIDE, 64);
-    EXPECT_EQ(0x350000 | extended, g_keyWord);
-    EXPECT_EQ("false ", name(keyA, 64));
+    std::vector<LONG> words;
+    for (const unsigned key : {VK_PAUSE, VK_DIVIDE, 0x41}) {
+        g_keyWord = -1;
+        words.push_back(input->getKeyName(key, buffer, 64) ? g_keyWord : 0);
+    }
+    EXPECT_EQ((std::vector<LONG>{0x450000, 0x1350000, 0}), words);
 }
 
 } // namespace

@@ -1,9 +1,6 @@
-// The dialog service's boxes, shown for real and answered by a watcher thread, and the
-// fatal-error exit in a child process.
+// The dialog service's boxes, answered by a watcher thread, and the fatal-error exit.
 #include "NamedInterface.h"
-#include "PlatApp.h"
 #include "SysDialogInterface.h"
-#include "dialog_resources.h"
 #include "support/box_watcher.h"
 #include "support/child_process.h"
 
@@ -11,56 +8,50 @@
 
 namespace {
 
-class NoGame : public AppInterface {
-public:
-    const char* name() const override { return "dialog tests"; }
-    int run() override { return 0; }
-};
-
-// Templates come from the module the main loop holds, so the tests hand it theirs.
-class SysDialogTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        NoGame game;
-        Plat::App::PlatWinMain(GetModuleHandleA(nullptr), nullptr, nullptr, 0, &game);
-        m_dialogs =
-            static_cast<SysDialogInterface*>(NamedInterface::i()->getInterface("SysDialog"));
-        ASSERT_NE(nullptr, m_dialogs);
-    }
-
-    SysDialogInterface* m_dialogs = nullptr;
-};
-
-// The text goes into the one control named; only OK ends the dialog, with 0.
-TEST_F(SysDialogTest, DialogBoxPutsTheTextIntoOneControlAndEndsOnlyOnOk) {
-    for (const char* text : {"Version 1.0", static_cast<const char*>(nullptr)}) {
+// Template 300 of this program's dialog_tests.rc has its text in control 301; only OK ends it.
+// Message boxes show null texts as empty.
+TEST(SysDialog, BoxesShowTheirTextsAndDialogsEndOnlyOnOk) {
+    SysDialogInterface* dialogs =
+        static_cast<SysDialogInterface*>(NamedInterface::i()->getInterface("SysDialog"));
+    ASSERT_NE(nullptr, dialogs);
+    for (const char* text : {"Version 1.0", "", static_cast<const char*>(nullptr)}) {
         BoxWatcher watcher(IDOK, true);
-        EXPECT_EQ(0, m_dialogs->dialogBox(testDialogTemplate, text, testDialogText));
+        EXPECT_EQ(0, dialogs->dialogBox(300, text, 301));
         watcher.join();
-        EXPECT_EQ("Test dialog", watcher.caption());
-        EXPECT_EQ(std::string(text ? text : "Template text") + "\nOther text\nOK\n",
-                  watcher.texts());
-        EXPECT_TRUE(watcher.survivedOtherWays()) << "Escape, cancel and close must not end it";
+        EXPECT_EQ("Test dialog\n" + std::string(text ? text : "Template text") +
+                      "\nOther text\nOK\n",
+                  watcher.texts);
+        EXPECT_TRUE(watcher.survivedOtherWays) << "Escape, cancel and close must not end it";
     }
-    EXPECT_EQ(-1, m_dialogs->dialogBox(testDialogMissing, "lost", testDialogText));
+    EXPECT_EQ(-1, dialogs->dialogBox(399, "no such template", 301));
+    const char* const rows[][3] = {{"Caption", "Text", "Caption\n\nOK\nText\n"},
+                                   {"", "", "\n\nOK\n\n"},
+                                   {nullptr, nullptr, "Error\n\nOK\n\n"}};
+    for (const auto& row : rows) {
+        BoxWatcher watcher(IDOK);
+        EXPECT_EQ(IDOK, dialogs->messageBox(row[0], row[1]));
+        watcher.join();
+        EXPECT_EQ(row[2], watcher.texts) << "the icon's place, OK, the text";
+    }
 }
 
+// The child's box shows over its hidden window, which is then closed with 100. Without a
+// debugger the breakpoint is a crash.
 TEST(FatalError, HidesTheWindowAsksTheUserClosesTheWindowAndExits) {
-    ChildResult child = runChild("\"" + programDirectory() + "dialog_child.exe\"");
-    ASSERT_TRUE(child.finished);
-    EXPECT_EQ(7u, child.exitCode) << child.output << "(1 would mean a breakpoint was raised)";
-    EXPECT_EQ("window shown\n"
-              "box \"Fatal Error\" owned by the hidden game window\n"
-              "window asked to close with 100\n"
-              "window destroyed\n",
-              child.output);
-}
-
-TEST(FatalError, BreaksIntoTheDebuggerWhenAsked) {
-    ChildResult child = runChild("\"" + programDirectory() + "dialog_child.exe\" break");
-    ASSERT_TRUE(child.finished);
-    EXPECT_EQ(1u, child.exitCode) << "no debugger: the breakpoint is a crash";
-    EXPECT_EQ(std::string::npos, child.output.find("window destroyed"));
+    const char* const rows[][3] = {{"", "7", "The disk is on fire."},
+                                   {"null", "7", ""},
+                                   {"break", "1", "The disk is on fire."}};
+    for (const auto& row : rows) {
+        BoxWatcher watcher;
+        const ChildResult child =
+            runChild("\"" + programDirectory() + "dialog_child.exe\" " + row[0]);
+        watcher.join();
+        ASSERT_TRUE(child.finished);
+        EXPECT_EQ(std::stoul(row[1]), child.exitCode) << row[0];
+        EXPECT_EQ("Fatal Error\n\nOK\n" + std::string(row[2]) + "\n", watcher.texts);
+        EXPECT_TRUE(watcher.owner && !watcher.ownerVisible) << "owned by the hidden game window";
+        EXPECT_EQ(std::string(row[1]) == "7" ? "close 100, destroyed" : "", child.output);
+    }
 }
 
 } // namespace

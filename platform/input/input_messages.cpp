@@ -86,7 +86,10 @@ LRESULT SysInputImpl::handleWindowMessage(HWND, UINT message, WPARAM wParam, LPA
     }
     for (const MessageEvent& entry : g_messageEvents) {
         if (entry.message == message) {
-            // Key codes and button flags both fit the low 32 bits of wParam.
+            // A key code beyond the table names no key, so nothing hears it. Checked before
+            // the cast, which would fold a 64-bit wParam onto the key of its low bits.
+            if (entry.event == keyEvent && wParam >= keyTableSize)
+                break;
             dispatchInputEvent(entry.event, entry.down, static_cast<int>(wParam));
             break;
         }

@@ -37,10 +37,11 @@ WindowManagerImpl::WindowManagerImpl()
 
 WindowManagerImpl::~WindowManagerImpl() {}
 
+// A class without a name cannot be found again (the system may still take one), and a refused
+// registration keeps the name of the class that was made before.
 bool WindowManagerImpl::registerWindowClass(void* const* instance, const char* className) {
-    if (!instance || !className)
+    if (!instance || !className || !*className)
         return false;
-    m_className = className;
     WNDCLASSA windowClass = {};
     // CS_DBLCLKS makes the system send the double-click messages that input maps.
     windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
@@ -51,7 +52,10 @@ bool WindowManagerImpl::registerWindowClass(void* const* instance, const char* c
     windowClass.hCursor = nullptr;
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     windowClass.lpszClassName = className;
-    return RegisterClassA(&windowClass) != 0;
+    if (RegisterClassA(&windowClass) == 0)
+        return false;
+    m_className = className;
+    return true;
 }
 
 bool WindowManagerImpl::unregisterWindowClass(void* const* instance, const char* className) {

@@ -1,6 +1,5 @@
-// Finds the first dialog box this process shows, records what it shows and presses a
-// button on it, so that modal boxes cannot hang a test. Asked to, it first tries every other
-// way out (Escape, cancel, close, No) and notes whether the box survived them.
+// Finds the first dialog box shown, of any process, records it and presses a button on it;
+// asked to, it first tries every other way out and notes whether the box survived them.
 #pragma once
 
 #include <windows.h>
@@ -11,7 +10,7 @@
 class BoxWatcher {
 public:
     explicit BoxWatcher(int button = IDOK, bool tryOtherWays = false)
-        : m_button(button), m_tryOtherWays(tryOtherWays), m_thread([this] { watch(); }) {}
+        : m_thread([this, button, tryOtherWays] { watch(button, tryOtherWays); }) {}
     ~BoxWatcher() { join(); }
 
     void join() {
@@ -19,27 +18,12 @@ public:
             m_thread.join();
     }
 
-    bool found() const { return m_box != nullptr; }
-    const std::string& caption() const { return m_caption; }
-    // Every child window's text, one per line.
-    const std::string& texts() const { return m_texts; }
-    HWND owner() const { return m_owner; }
-    bool ownerVisible() const { return m_ownerVisible; }
-    bool survivedOtherWays() const { return m_survived; }
+    // Read after join: the caption and every child window's text, one per line, and the owner.
+    std::string texts;
+    HWND owner = nullptr;
+    bool ownerVisible = false, survivedOtherWays = false;
 
 private:
-    static BOOL CALLBACK findBox(HWND window, LPARAM found) {
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        char className[32] = {};
-        GetClassNameA(window, className, sizeof className);
-        if (process != GetCurrentProcessId() || std::string(className) != "#32770" ||
-            !IsWindowVisible(window))
-            return TRUE;
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-
     static BOOL CALLBACK collectText(HWND child, LPARAM texts) {
         char text[512] = {};
         GetWindowTextA(child, text, sizeof text);
@@ -47,39 +31,28 @@ private:
         return TRUE;
     }
 
-    void watch() {
+    void watch(int button, bool tryOtherWays) {
         HWND box = nullptr;
-        for (int attempt = 0; attempt < 100 && !box; ++attempt) {
+        for (int attempt = 0; attempt < 200 && !(box && IsWindowVisible(box)); ++attempt) {
             Sleep(50);
-            EnumWindows(findBox, reinterpret_cast<LPARAM>(&box));
+            box = FindWindowA("#32770", nullptr);
         }
         if (!box)
             return;
-        char caption[256] = {};
-        GetWindowTextA(box, caption, sizeof caption);
-        m_caption = caption;
-        EnumChildWindows(box, collectText, reinterpret_cast<LPARAM>(&m_texts));
-        m_owner = GetWindow(box, GW_OWNER);
-        m_ownerVisible = IsWindowVisible(m_owner);
-        if (m_tryOtherWays) {
+        collectText(box, reinterpret_cast<LPARAM>(&texts));
+        EnumChildWindows(box, collectText, reinterpret_cast<LPARAM>(&texts));
+        owner = GetWindow(box, GW_OWNER);
+        ownerVisible = IsWindowVisible(owner);
+        if (tryOtherWays) {
             PostMessageA(box, WM_KEYDOWN, VK_ESCAPE, 0);
             PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
             PostMessageA(box, WM_CLOSE, 0, 0);
             PostMessageA(box, WM_COMMAND, IDNO, 0);
             Sleep(300);
-            m_survived = IsWindow(box) && IsWindowVisible(box);
+            survivedOtherWays = IsWindow(box) && IsWindowVisible(box);
         }
-        m_box = box;
-        PostMessageA(box, WM_COMMAND, MAKEWPARAM(m_button, BN_CLICKED), 0);
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
     }
 
-    int m_button;
-    bool m_tryOtherWays;
-    HWND m_box = nullptr;
-    HWND m_owner = nullptr;
-    bool m_ownerVisible = false;
-    bool m_survived = false;
-    std::string m_caption;
-    std::string m_texts;
     std::thread m_thread;
 };
