@@ -21,16 +21,13 @@
 #include <vector>
 
 namespace {
-SharedLibraryInterface& loader() {
-    return *SharedLibraryInterface::i();
-}
-
 const std::string g_longName = std::string(300, 'n') + ".dll";
 
 // Binding succeeds only with the required id (0 asks for none) and a setup that agrees; a
 // failed bind leaves the library unloaded.
 TEST(SharedLibrary, BindsByTheConventionOrLeavesTheLibraryUnloaded) {
-    EXPECT_EQ(SharedLibraryInterface::i(), NamedInterface::i()->getInterface("SharedLibrary"));
+    SharedLibraryInterface& loader = *SharedLibraryInterface::i();
+    EXPECT_EQ(&loader, NamedInterface::i()->getInterface("SharedLibrary"));
     const std::tuple<const char*, unsigned, bool, int> rows[] = {
         {"bind_ok.dll", boundLibraryId, true, 1},
         {"bind_ok.dll", 0, true, 1},
@@ -46,26 +43,26 @@ TEST(SharedLibrary, BindsByTheConventionOrLeavesTheLibraryUnloaded) {
     for (const auto& [file, requiredId, bound, setupCalls] : rows) {
         const char* name = file ? file : "null";
         int calls = 0;
-        HMODULE library = loader().loadAndBindLibrary(file, &calls, requiredId);
+        HMODULE library = loader.loadAndBindLibrary(file, &calls, requiredId);
         EXPECT_EQ(std::make_pair(bound, setupCalls), std::make_pair(library != nullptr, calls))
             << name << " with id " << requiredId;
         EXPECT_EQ(library, GetModuleHandleA(name)) << name;
         if (!library)
             continue;
-        EXPECT_TRUE(loader().getFunction(library, "setupFunctionTable", 0) &&
-                    !loader().getFunction(library, "noSuchExport", 0) &&
-                    !loader().getFunction(library, "", 0) &&
-                    !loader().getFunction(library, nullptr, 0));
-        EXPECT_TRUE(loader().unloadLibrary(library) && !GetModuleHandleA(name));
+        EXPECT_TRUE(loader.getFunction(library, "setupFunctionTable", 0) &&
+                    !loader.getFunction(library, "noSuchExport", 0) &&
+                    !loader.getFunction(library, "", 0) &&
+                    !loader.getFunction(library, nullptr, 0));
+        EXPECT_TRUE(loader.unloadLibrary(library) && !GetModuleHandleA(name));
     }
-    EXPECT_FALSE(loader().unloadLibrary(nullptr));
-    EXPECT_EQ(nullptr, loader().getFunction(nullptr, "getLibraryID", 0));
+    EXPECT_FALSE(loader.unloadLibrary(nullptr));
+    EXPECT_EQ(nullptr, loader.getFunction(nullptr, "getLibraryID", 0));
 }
 
-// After the system's search the loader tries bin under QVX_Root in any spelling of
-// its separators, cleaned before its length counts. libraryExists looks in the system directory
-// and the current one only. The probe library lies only in a scratch tree's bin directory.
+// After the system's search the loader tries bin under QVX_Root, cleaned of doubled separators
+// before its length counts; libraryExists looks in the system and the current directory only.
 TEST(LibrarySearch, LoadsFromTheBinDirectoryUnderQvxRoot) {
+    SharedLibraryInterface& loader = *SharedLibraryInterface::i();
     char previous[MAX_PATH] = {};
     const std::string tree = programDirectory() + "loader_search", root = tree + "\\App";
     const std::string bin = root + "\\bin";
@@ -89,10 +86,10 @@ TEST(LibrarySearch, LoadsFromTheBinDirectoryUnderQvxRoot) {
     SetEnvironmentVariableA("QVX_Root", nullptr);
     for (const char* name : {"qvx_probe", "no_such_library", g_longName.c_str(), "",
                              static_cast<const char*>(nullptr)})
-        EXPECT_FALSE(loader().libraryExists(name)) << (name ? name : "null");
+        EXPECT_FALSE(loader.libraryExists(name)) << (name ? name : "null");
     SetCurrentDirectoryA(bin.c_str());
     for (const char* name : {"qvx_probe", "qvx_probe.dll", "kernel32", "kernel32.dll"})
-        EXPECT_TRUE(loader().libraryExists(name)) << name;
+        EXPECT_TRUE(loader.libraryExists(name)) << name;
     SetCurrentDirectoryA(previous);
     DeleteFileA((bin + "\\qvx_probe.dll").c_str());
     for (const std::string& directory : {bin, root, tree})
