@@ -1,6 +1,9 @@
 // The command-line queries over argument vectors put in the runtime's vector, which the
 // library reads at every call, so no real command line limits them.
 #include "CmdLine.h"
+#include "PlatApp.h"
+#include "SysUtilInterface.h"
+#include "contracts/memory.h"
 #include "support/arguments.h"
 
 #include <gtest/gtest.h>
@@ -96,8 +99,7 @@ TEST(CmdLine, EntireStringNeverWritesPastItsSize) {
 TEST(CmdLine, TenThousandArgumentsAndAValueOfAHundredThousandCharacters) {
     const std::string value(100000, 'a');
     std::vector<const char*> vector(9998, "-s");
-    vector.push_back("-last");
-    vector.push_back(value.c_str());
+    vector.insert(vector.end(), {"-last", value.c_str()});
     Arguments given(vector);
     std::string text, joined;
     for (const char* argument : vector)
@@ -116,6 +118,22 @@ TEST(CmdLine, TenThousandArgumentsAndAValueOfAHundredThousandCharacters) {
         EXPECT_TRUE(joined.substr(0, expected) == buffer.data()) << "size " << size;
     }
     EXPECT_EQ('x', buffer.back());
+}
+
+// Running out of memory gives each call its defined failure, never an exception across the
+// module boundary, which the 32-bit runtime cannot unwind; the value and URL need heap blocks.
+TEST(OutOfMemory, EachCallReachesItsAllocationAndFailsCleanly) {
+    Arguments given({"-longvalue", "a-value-longer-than-any-small-string"});
+    std::string value = "old", host, path;
+    MemFailAllocationAfter(1);
+    EXPECT_FALSE(CmdLine::Get("longvalue", value));
+    EXPECT_EQ(0u, MemFailAllocationAfter(1)) << "CmdLine::Get reached its allocation";
+    EXPECT_EQ("", value);
+    EXPECT_FALSE(SysUtilInterface::i()->splitUrl(
+        "http://a-host-name-longer-than-a-small-string.example/and/a/path", host, path));
+    EXPECT_EQ(0u, MemFailAllocationAfter(1)) << "splitUrl reached its allocation";
+    EXPECT_FALSE(Plat::App::AddCrashCallback([] {}, nullptr));
+    EXPECT_EQ(0u, MemFailAllocationAfter(0)) << "AddCrashCallback reached its allocation";
 }
 
 } // namespace

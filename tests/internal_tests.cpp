@@ -84,9 +84,8 @@ TEST(ServiceWalks, RunRowsInOrderAsTheLifetimeRunsItsSteps) {
 // conversion's failure is traced the same way.
 TEST(WindowsError, TracesTheCodesTextAndClearsTheCode) {
     dbClearRecords();
-    const DWORD codes[] = {ERROR_INVALID_PARAMETER, ERROR_INSUFFICIENT_BUFFER, ERROR_INVALID_FLAGS,
-                           ERROR_FILE_NOT_FOUND, 0};
-    for (DWORD code : codes) {
+    for (DWORD code : {ERROR_INVALID_PARAMETER, ERROR_INSUFFICIENT_BUFFER, ERROR_INVALID_FLAGS,
+                       ERROR_FILE_NOT_FOUND, 0L}) {
         SetLastError(code);
         traceLastWindowsError();
         EXPECT_EQ(0u, GetLastError());

@@ -11,29 +11,21 @@ void step(const char* text) {
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text, lstrlenA(text), &written, nullptr);
 }
 
+// A step that prints its line in place of its work.
+#define STEP(function, line)                                                                       \
+    void function() {                                                                              \
+        step(line);                                                                                \
+    }
+
 } // namespace
 
-void createAllServices() {
-    step("services\n");
-}
-void destroyAllServices() {
-    step("-services\n");
-}
-void SharedLibraryImpl::createSearchDirectories() {
-    step("search directories\n");
-}
-void SharedLibraryImpl::destroySearchDirectories() {
-    step("-search directories\n");
-}
-void calibrateTimerOverhead() {
-    step("timer calibration\n");
-}
-void createCrashCallbackList() {
-    step("crash callbacks\n");
-}
-void destroyCrashCallbackList() {
-    step("-crash callbacks\n");
-}
+STEP(createAllServices, "services\n")
+STEP(destroyAllServices, "-services\n")
+STEP(SharedLibraryImpl::createSearchDirectories, "search directories\n")
+STEP(SharedLibraryImpl::destroySearchDirectories, "-search directories\n")
+STEP(calibrateTimerOverhead, "timer calibration\n")
+STEP(createCrashCallbackList, "crash callbacks\n")
+STEP(destroyCrashCallbackList, "-crash callbacks\n")
 
 int main() {
     step("running\n");

@@ -1,29 +1,33 @@
-// The loader and the utility service in the loaded DLL.
+// The loaded DLL's services: loader, utilities, timer, entry point and shell open.
+#include "AppInterface.h"
+#include "MainInterface.h"
 #include "NamedInterface.h"
+#include "PlatApp.h"
 #include "SharedLibraryInterface.h"
 #include "SysUtilInterface.h"
+#include "Timer.h"
 #include "libraries/bind_table.h"
 #include "support/child_process.h"
 #include "support/import_patch.h"
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
 #include <tuple>
+#include <type_traits>
+#include <vector>
 
 namespace {
-SharedLibraryInterface& loader() {
-    return *SharedLibraryInterface::i();
-}
-
 const std::string g_longName = std::string(300, 'n') + ".dll";
 
 // Binding succeeds only with the required id (0 asks for none) and a setup that agrees; a
 // failed bind leaves the library unloaded.
 TEST(SharedLibrary, BindsByTheConventionOrLeavesTheLibraryUnloaded) {
-    EXPECT_EQ(SharedLibraryInterface::i(), NamedInterface::i()->getInterface("SharedLibrary"));
+    SharedLibraryInterface& loader = *SharedLibraryInterface::i();
+    EXPECT_EQ(&loader, NamedInterface::i()->getInterface("SharedLibrary"));
     const std::tuple<const char*, unsigned, bool, int> rows[] = {
         {"bind_ok.dll", boundLibraryId, true, 1},
         {"bind_ok.dll", 0, true, 1},
@@ -39,38 +43,29 @@ TEST(SharedLibrary, BindsByTheConventionOrLeavesTheLibraryUnloaded) {
     for (const auto& [file, requiredId, bound, setupCalls] : rows) {
         const char* name = file ? file : "null";
         int calls = 0;
-        HMODULE library = loader().loadAndBindLibrary(file, &calls, requiredId);
-        EXPECT_EQ(bound, library != nullptr) << name << " with id " << requiredId;
-        EXPECT_EQ(setupCalls, calls) << name << " with id " << requiredId;
+        HMODULE library = loader.loadAndBindLibrary(file, &calls, requiredId);
+        EXPECT_EQ(std::make_pair(bound, setupCalls), std::make_pair(library != nullptr, calls))
+            << name << " with id " << requiredId;
         EXPECT_EQ(library, GetModuleHandleA(name)) << name;
         if (!library)
             continue;
-        EXPECT_TRUE(loader().getFunction(library, "setupFunctionTable", 0) &&
-                    !loader().getFunction(library, "noSuchExport", 0) &&
-                    !loader().getFunction(library, "", 0) &&
-                    !loader().getFunction(library, nullptr, 0));
-        EXPECT_TRUE(loader().unloadLibrary(library) && !GetModuleHandleA(name));
+        EXPECT_TRUE(loader.getFunction(library, "setupFunctionTable", 0) &&
+                    !loader.getFunction(library, "noSuchExport", 0) &&
+                    !loader.getFunction(library, "", 0) &&
+                    !loader.getFunction(library, nullptr, 0));
+        EXPECT_TRUE(loader.unloadLibrary(library) && !GetModuleHandleA(name));
     }
-    EXPECT_FALSE(loader().unloadLibrary(nullptr));
-    EXPECT_EQ(nullptr, loader().getFunction(nullptr, "getLibraryID", 0));
+    EXPECT_FALSE(loader.unloadLibrary(nullptr));
+    EXPECT_EQ(nullptr, loader.getFunction(nullptr, "getLibraryID", 0));
 }
 
-std::string runLoader(const char* root) {
-    SetEnvironmentVariableA("QVX_Root", root);
-    ChildResult child = runChild("\"" + programDirectory() + "loader_child.exe\" qvx_probe.dll");
-    SetEnvironmentVariableA("QVX_Root", nullptr);
-    return child.output;
-}
-
-// After the system's search the loader tries bin under QVX_Root in any spelling of
-// its separators, cleaned before its length counts. libraryExists looks in the system directory
-// and the current one only. The probe library lies only in a temporary tree's bin directory.
+// After the system's search the loader tries bin under QVX_Root, cleaned of doubled separators
+// before its length counts; libraryExists looks in the system and the current directory only.
 TEST(LibrarySearch, LoadsFromTheBinDirectoryUnderQvxRoot) {
-    char temp[MAX_PATH] = {}, previous[MAX_PATH] = {};
-    GetTempPathA(sizeof temp, temp);
-    GetLongPathNameA(temp, temp, sizeof temp);
-    const std::string tree = temp + ("loader_search_" + std::to_string(GetCurrentProcessId()));
-    const std::string root = tree + "\\App", bin = root + "\\bin";
+    SharedLibraryInterface& loader = *SharedLibraryInterface::i();
+    char previous[MAX_PATH] = {};
+    const std::string tree = programDirectory() + "loader_search", root = tree + "\\App";
+    const std::string bin = root + "\\bin";
     for (const std::string& directory : {tree, root, bin})
         CreateDirectoryA(directory.c_str(), nullptr);
     CopyFileA((programDirectory() + "bind_ok.dll").c_str(), (bin + "\\qvx_probe.dll").c_str(),
@@ -82,16 +77,19 @@ TEST(LibrarySearch, LoadsFromTheBinDirectoryUnderQvxRoot) {
         {"\\App", "\\App\\bin\\"},
         {tree + std::string(300, '/') + "App\\/", "\\App\\bin\\"},
         {root + "\\" + std::string(300, 'r'), nullptr}};
-    for (const auto& row : rows)
-        EXPECT_EQ((row.second ? tree + row.second + "qvx_probe.dll" : "null") + "\r\n",
-                  runLoader(row.first.c_str()))
-            << row.first;
+    for (const auto& [qvxRoot, found] : rows) {
+        SetEnvironmentVariableA("QVX_Root", qvxRoot.c_str());
+        EXPECT_EQ((found ? tree + found + "qvx_probe.dll" : "null") + "\r\n",
+                  runChild("\"" + programDirectory() + "loader_child.exe\" qvx_probe.dll").output)
+            << qvxRoot;
+    }
+    SetEnvironmentVariableA("QVX_Root", nullptr);
     for (const char* name : {"qvx_probe", "no_such_library", g_longName.c_str(), "",
                              static_cast<const char*>(nullptr)})
-        EXPECT_FALSE(loader().libraryExists(name)) << (name ? name : "null");
+        EXPECT_FALSE(loader.libraryExists(name)) << (name ? name : "null");
     SetCurrentDirectoryA(bin.c_str());
     for (const char* name : {"qvx_probe", "qvx_probe.dll", "kernel32", "kernel32.dll"})
-        EXPECT_TRUE(loader().libraryExists(name)) << name;
+        EXPECT_TRUE(loader.libraryExists(name)) << name;
     SetCurrentDirectoryA(previous);
     DeleteFileA((bin + "\\qvx_probe.dll").c_str());
     for (const std::string& directory : {bin, root, tree})
@@ -101,11 +99,7 @@ TEST(LibrarySearch, LoadsFromTheBinDirectoryUnderQvxRoot) {
 // The DLL's file query, scripted (_stat64 behind the runtime's inline wrapper on x86_64):
 // "present" was modified 10^9 seconds after 1970 and read and changed at other times, which
 // Windows tells apart (Wine does not); any other path fails, with a record not to be read.
-#ifdef _WIN64
-typedef struct _stat64 StatRecord;
-#else
-typedef struct _stat StatRecord;
-#endif
+using StatRecord = std::conditional_t<sizeof(void*) == 8, struct _stat64, struct _stat>;
 int __cdecl scriptedStat(const char* path, StatRecord* status) {
     *status = StatRecord();
     status->st_mtime = 1000000000;
@@ -151,6 +145,99 @@ TEST(SysUtil, SplitUrlGivesTheHostAndThePath) {
             << row[0].size();
         EXPECT_TRUE(row[1] == host && row[2] == path) << row[0].size() << " " << host.size();
     }
+}
+
+const long long testFrequency = 10000000;
+long long g_counter = 0, g_frequency = testFrequency;
+
+// The DLL's counter queries, scripted, so every reading is exact.
+template <long long* value> BOOL WINAPI scriptedReading(LARGE_INTEGER* reading) {
+    reading->QuadPart = *value;
+    return TRUE;
+}
+
+// Two segments, the unit set again between them, read while the second runs and once stopped:
+// scaled by the timer's own frequency (none: only ticks), less the overhead and never below 0;
+// products beyond 64 bits keep their size and quotients beyond them saturate.
+TEST(Timer, SegmentsAddUpAndReadInEveryUnitUntilARestart) {
+    const HMODULE platform = GetModuleHandleA("platform.dll");
+    ImportPatch counter(platform, "kernel32.dll", "QueryPerformanceCounter",
+                        reinterpret_cast<void*>(scriptedReading<&g_counter>));
+    ImportPatch frequency(platform, "kernel32.dll", "QueryPerformanceFrequency",
+                          reinterpret_cast<void*>(scriptedReading<&g_frequency>));
+    ASSERT_TRUE(counter.active() && frequency.active());
+    const long long huge = 1LL << 62;
+    const std::tuple<Timer::timerResolution, long long, long long, long long, float, long long>
+        rows[] = {
+            {Timer::seconds, testFrequency, 0, 25000000, 2.5f, 2},
+            {Timer::milliseconds, testFrequency, 0, 25000000, 2500.0f, 2500},
+            {Timer::microseconds, testFrequency, 0, 25000000, 2500000.0f, 2500000},
+            {Timer::ticks, testFrequency, 0, 25000000, 25000000.0f, 25000000},
+            {Timer::microseconds, testFrequency, 10, 810, 80.0f, 80},
+            {Timer::seconds, testFrequency, 500, 499, 0.0f, 0},
+            {Timer::milliseconds, 0, 0, 500, 0.0f, 0},
+            {Timer::ticks, 0, 0, 500, 500.0f, 500},
+            {Timer::microseconds, 1000000, 0, huge, float(huge), huge},
+            {Timer::microseconds, 1, 0, huge, float(huge) * 1e6f, LLONG_MAX},
+        };
+    for (const auto& [resolution, frequency, overhead, ticks, real, whole] : rows) {
+        g_frequency = frequency;
+        Timer::setOverheadTicks(overhead);
+        Timer timer(resolution);
+        g_frequency = testFrequency / 2;
+        g_counter = 1;
+        timer.start();
+        g_counter += ticks / 2;
+        timer.stop();
+        timer.setResolution(resolution);
+        g_counter = 1000;
+        timer.start();
+        g_counter += ticks - ticks / 2;
+        EXPECT_FLOAT_EQ(real, timer.getElapsedTimeReal()) << resolution << " " << ticks;
+        timer.stop();
+        EXPECT_EQ(whole, timer.getElapsedTime()) << resolution << " " << ticks;
+        timer.restart();
+        EXPECT_TRUE(timer.getElapsedTime() == 0 && timer.getResolution() == resolution);
+    }
+}
+
+// Registered as "main" before PlatWinMain, which runs the game once with its instance stored.
+TEST(PlatWinMain, RunsTheGameOnceWithItsInstanceAndReturnsZero) {
+    EXPECT_EQ(MainInterface::i(), NamedInterface::i()->getInterface("main"));
+    struct RecordingApp : AppInterface {
+        const char* name() const override { return "recording"; }
+        int run() override { return instances.push_back(MainInterface::i()->getInstance()), 7; }
+        std::vector<void*> instances;
+    } app;
+    void* other = reinterpret_cast<void*>(0x1234);
+    EXPECT_EQ(0, Plat::App::PlatWinMain(other, nullptr, nullptr, 0, &app));
+    EXPECT_EQ(0, Plat::App::PlatWinMain(GetModuleHandleA(nullptr), nullptr, nullptr, 0, &app));
+    EXPECT_EQ(std::vector<void*>({other, GetModuleHandleA(nullptr)}), app.instances);
+}
+
+// A failed open gives the system's text, cut to the buffer, whose next byte stays as it was:
+// the shell's for a missing file, else invalid parameter (no name) or too long (over 512).
+TEST(MainService, ShellOpenFailsWithTheSystemsTextCutToTheBuffer) {
+    const std::string missing = "Z:\\no\\such\\file.txt",
+                      longName = missing + std::string(10000, 'u');
+    const std::tuple<const char*, const char*, unsigned, DWORD> rows[] = {
+        {missing.c_str(), nullptr, 8, 0},
+        {longName.c_str(), nullptr, 256, ERROR_FILENAME_EXCED_RANGE},
+        {missing.c_str(), longName.c_str() + 9000, 256, ERROR_FILENAME_EXCED_RANGE},
+        {"", nullptr, 256, ERROR_INVALID_PARAMETER},
+        {nullptr, nullptr, 0, ERROR_INVALID_PARAMETER}};
+    for (const auto& [file, parameters, size, error] : rows) {
+        char text[257], system[512] = {};
+        std::memset(text, 'x', sizeof text);
+        EXPECT_FALSE(MainInterface::i()->shellOpen(file, nullptr, parameters, text, size));
+        const DWORD code = GetLastError();
+        EXPECT_TRUE(code == error || (error == 0 && code != 0)) << code;
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, system, sizeof system,
+                       nullptr);
+        EXPECT_EQ(std::string(system).substr(0, size ? size - 1 : 0), size ? text : "");
+        EXPECT_EQ('x', text[size]) << size;
+    }
+    EXPECT_FALSE(MainInterface::i()->shellOpen(missing.c_str(), nullptr, nullptr, nullptr, 64));
 }
 
 } // namespace
