@@ -30,6 +30,7 @@ std::string g_mode;
 // Volatile, so the compiler cannot see the bad accesses coming.
 int* volatile g_badAddress = reinterpret_cast<int*>(16);
 volatile bool g_keepRecursing = true;
+volatile int g_sink = 0; // read into, and divided by while still 0
 
 // Unbuffered, so nothing is lost when the filter terminates the process.
 void say(const char* text) {
@@ -63,10 +64,9 @@ __attribute__((noinline)) int recurse(int depth) {
     return g_keepRecursing ? recurse(depth + 1) + page[0] : page[0];
 }
 
-// Decommits a page of the thread's own stack far below the stack pointer, moves the stack
-// pointer half a page under it and writes to address 16: the stack dump runs into the hole,
-// while exception dispatch and the report run on the committed stack below, inside the
-// thread's stack bounds as dispatch requires. The frame pointer still leads to the callers.
+// Decommits a page of the thread's own stack, moves the stack pointer half a page under it
+// and writes to address 16: the stack dump runs into the hole, while dispatch and the report
+// run on the committed stack below, within the thread's stack bounds as dispatch requires.
 __attribute__((noinline, optimize("no-omit-frame-pointer"))) void faultBelowStackHole() {
     volatile char below[96 * 4096]; // the stack probe on entry commits these pages
     ULONG_PTR hole = reinterpret_cast<ULONG_PTR>(&below[64 * 4096]) & ~ULONG_PTR(4095);
@@ -135,8 +135,7 @@ void crashWhilePumping(bool inKeyCallback) {
 
 void crash() {
     if (g_mode == "read" || g_mode == "callback") {
-        volatile int value = *g_badAddress;
-        (void)value;
+        g_sink = *g_badAddress;
     } else if (g_mode == "write") {
         crashByWriting(g_badAddress);
     } else if (g_mode == "null-call") {
@@ -145,9 +144,7 @@ void crash() {
     } else if (g_mode == "illegal") {
         asm volatile("ud2");
     } else if (g_mode == "divide") {
-        volatile int zero = 0;
-        volatile int quotient = 10 / zero;
-        (void)quotient;
+        g_sink = 10 / g_sink;
     } else if (g_mode == "overflow") {
         recurse(0);
     } else if (g_mode == "cxx") {
@@ -198,12 +195,10 @@ LPTOP_LEVEL_EXCEPTION_FILTER WINAPI countFilterInstall(LPTOP_LEVEL_EXCEPTION_FIL
 }
 
 HMODULE WINAPI refuseDbghelp(LPCSTR name) {
-    std::size_t length = std::strlen(name);
-    if (length < 11 || lstrcmpiA(name + length - 11, "dbghelp.dll") != 0)
+    std::string file = name;
+    if (file.size() < 11 || lstrcmpiA(name + file.size() - 11, "dbghelp.dll") != 0)
         return LoadLibraryA(name);
-    say("dbghelp refused: ");
-    say(name);
-    say("\n");
+    say(("dbghelp refused: " + file + "\n").c_str());
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
 }

@@ -7,12 +7,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
 namespace {
 
-const HMODULE self = GetModuleHandleA(nullptr);
+// Scripts what the report's call of function answers, for the life of the result.
+template <typename Answer>
+ImportPatch script(const char* library, const char* function, Answer answer) {
+    return ImportPatch(GetModuleHandleA(nullptr), library, function,
+                       reinterpret_cast<void*>(answer));
+}
 
 // What write puts into the log of a report whose log is a temporary file.
 template <typename Write> std::string reportText(Write write) {
@@ -31,29 +37,13 @@ template <typename Write> std::string reportText(Write write) {
     return text;
 }
 
-std::string hex(ULONG_PTR value, int digits) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%0*llx", digits, static_cast<unsigned long long>(value));
-    return text;
-}
-
-FILETIME g_now;
-void WINAPI scriptedNow(FILETIME* now) {
-    *now = g_now;
-}
-
-OSVERSIONINFOA g_version;
+// The clock, version record and memory status the system gives, and the version query's
+// answer (the others have none to give).
+template <typename Record> Record g_record;
 BOOL g_versionAnswer;
-BOOL WINAPI scriptedVersion(OSVERSIONINFOA* version) {
-    DWORD size = version->dwOSVersionInfoSize;
-    *version = g_version;
-    version->dwOSVersionInfoSize = size;
+template <typename Record> BOOL WINAPI scripted(Record* record) {
+    *record = g_record<Record>;
     return g_versionAnswer;
-}
-
-MEMORYSTATUS g_memory;
-void WINAPI scriptedMemory(MEMORYSTATUS* status) {
-    *status = g_memory;
 }
 
 // The system section for a scripted clock, version record, answer of its query and physical
@@ -63,13 +53,10 @@ TEST(ReportSystem, NamesTheTimeAndSystemAndRoundsMemoryUpToWholeMebibytes) {
     SYSTEMTIME local = {2026, 12, 4, 3, 23, 59, 27, 0};
     FILETIME localTime;
     SystemTimeToFileTime(&local, &localTime);
-    LocalFileTimeToFileTime(&localTime, &g_now);
-    ImportPatch clock(self, "kernel32.dll", "GetSystemTimeAsFileTime",
-                      reinterpret_cast<void*>(scriptedNow));
-    ImportPatch version(self, "kernel32.dll", "GetVersionExA",
-                        reinterpret_cast<void*>(scriptedVersion));
-    ImportPatch status(self, "kernel32.dll", "GlobalMemoryStatus",
-                       reinterpret_cast<void*>(scriptedMemory));
+    LocalFileTimeToFileTime(&localTime, &g_record<FILETIME>);
+    auto clock = script("kernel32.dll", "GetSystemTimeAsFileTime", scripted<FILETIME>);
+    auto version = script("kernel32.dll", "GetVersionExA", scripted<OSVERSIONINFOA>);
+    auto status = script("kernel32.dll", "GlobalMemoryStatus", scripted<MEMORYSTATUS>);
     char base[MAX_PATH];
     MakeReportBase("C:\\Games\\App\\Game.exe", base);
     EXPECT_STREQ("C:\\Games\\App\\12-3-2026_23_59_26", base);
@@ -91,9 +78,9 @@ TEST(ReportSystem, NamesTheTimeAndSystemAndRoundsMemoryUpToWholeMebibytes) {
         {2, 5, 0, FALSE, mib, "1"},
     };
     for (const auto& c : cases) {
-        g_version = OSVERSIONINFOA{0, c.major, c.minor, 0, c.platform, {}};
+        g_record<OSVERSIONINFOA> = {sizeof(OSVERSIONINFOA), c.major, c.minor, 0, c.platform, {}};
         g_versionAnswer = c.answer;
-        g_memory.dwTotalPhys = c.memory;
+        g_record<MEMORYSTATUS>.dwTotalPhys = c.memory;
         std::string text = reportText(WriteSystemInfo);
         for (const char* line : {", run by ", " processor(s), type "}) {
             std::size_t start = text.rfind("\r\n", text.find(line)) + 2;
@@ -137,13 +124,14 @@ template <typename Word> std::string stackDump(unsigned count) {
         (sizeof(Word) == 8 ? WriteStackDump64 : WriteStackDump32)(report, start,
                                                                   start + count * sizeof(Word));
     });
+    char address[24];
     for (ULONG_PTR line = start;; line += 8 * sizeof(Word)) {
-        std::string address =
-            hex(line & (sizeof(Word) == 8 ? ~0ull : 0xffffffff), 2 * sizeof(Word));
-        std::size_t at = text.find(address + ": ");
+        std::snprintf(address, sizeof address, "%0*llx: ", int(2 * sizeof(Word)),
+                      line & (sizeof(Word) == 8 ? ~0ull : 0xffffffffull));
+        std::size_t at = text.find(address);
         if (at == std::string::npos)
             return text;
-        text.replace(at, address.size() + 2, "@");
+        text.replace(at, std::strlen(address), "@");
     }
 }
 
@@ -180,10 +168,8 @@ bool scriptedName(LONG_PTR address, char* buffer, unsigned size) {
 
 // A fault inside a section costs the rest of that section only.
 TEST(ReportCallStack, OneLinePerFrameUpToTheFirstZeroOr64) {
-    ImportPatch walk(self, "diagnostics.dll", "dbDoStackTrace",
-                     reinterpret_cast<void*>(scriptedWalk));
-    ImportPatch names(self, "diagnostics.dll", "dbConvertAddress",
-                      reinterpret_cast<void*>(scriptedName));
+    auto walk = script("diagnostics.dll", "dbDoStackTrace", scriptedWalk);
+    auto names = script("diagnostics.dll", "dbConvertAddress", scriptedName);
     ASSERT_TRUE(walk.active() && names.active());
     const struct {
         int frames, faultAt, lines;
@@ -228,24 +214,23 @@ TEST(ReportModules, ALineHoldsPathBaseFileSizeStampAndFileDate) {
     HMODULE module = GetModuleHandleA("diagnostics.dll");
     char path[MAX_PATH], start[MAX_PATH + 64];
     GetModuleFileNameA(module, path, MAX_PATH);
-    std::snprintf(start, sizeof start, "%-35s, loaded at 0x%s -     0 bytes - ", path,
-                  hex(reinterpret_cast<ULONG_PTR>(module), 2 * sizeof(void*)).c_str());
-    ImportPatch refusal(self, "kernel32.dll", "CreateFileA", reinterpret_cast<void*>(refuseFile));
+    std::snprintf(start, sizeof start, "%-35s, loaded at 0x%0*llx -     0 bytes - ", path,
+                  int(2 * sizeof(void*)), 0ull + reinterpret_cast<ULONG_PTR>(module));
+    auto refusal = script("kernel32.dll", "CreateFileA", refuseFile);
     std::string line =
         reportText([&](ExceptionReport* report) { WriteModuleInfo(report, module); });
     EXPECT_EQ(std::string(start) + line.substr(line.size() - 10), line);
 }
 
 TEST(ReportText, SplitsPathsAndNamesExceptions) {
-    const char* const cases[][5] = {
-        {"C:\\Games\\App\\Game.exe", "C:", "\\Games\\App\\", "Game", ".exe"},
-        {"archive.tar.gz", "", "", "archive.tar", ".gz"},
-        {"D:readme", "D:", "", "readme", ""}};
+    // Drive, directory, name and extension, "|"-separated.
+    const char* const cases[][2] = {{"C:\\Games\\App\\Game.exe", "C:|\\Games\\App\\|Game|.exe"},
+                                    {"archive.tar.gz", "||archive.tar|.gz"},
+                                    {"D:readme", "D:||readme|"}};
     for (const auto& c : cases) {
-        char parts[4][256];
-        SplitPath(c[0], parts[0], parts[1], parts[2], parts[3]);
-        for (int i = 0; i < 4; ++i)
-            EXPECT_STREQ(c[i + 1], parts[i]) << c[0] << " part " << i;
+        char p[4][256];
+        SplitPath(c[0], p[0], p[1], p[2], p[3]);
+        EXPECT_EQ(c[1], std::string(p[0]) + "|" + p[1] + "|" + p[2] + "|" + p[3]);
     }
     EXPECT_STREQ("a Microsoft C++ Exception", GetExceptionName(0xE06D7363));
     char name[MAX_PATH];
@@ -264,10 +249,8 @@ DWORD WINAPI unreachableProgram(HMODULE, char* path, DWORD) {
 }
 
 TEST(RecordExceptionInfo, SaysSoWhenTheLogCannotBeCreated) {
-    ImportPatch output(self, "kernel32.dll", "OutputDebugStringA",
-                       reinterpret_cast<void*>(recordDebugOutput));
-    ImportPatch program(self, "kernel32.dll", "GetModuleFileNameA",
-                        reinterpret_cast<void*>(unreachableProgram));
+    auto output = script("kernel32.dll", "OutputDebugStringA", recordDebugOutput);
+    auto program = script("kernel32.dll", "GetModuleFileNameA", unreachableProgram);
     CONTEXT context = {};
     EXCEPTION_RECORD record = {};
     EXCEPTION_POINTERS info = {&record, &context};

@@ -32,23 +32,18 @@ std::vector<std::string> filesEndingWith(const std::string& directory, const std
     return names;
 }
 
-// The error log cut at its titles, in the order of the sections below; fewer pieces when a
-// title is missing or out of order. The header is the first line, the system section runs
-// through the memory line, and the call stack, stack dump and modules are whole lines.
+// The error log cut at the titles of the sections below, fewer pieces when one is missing or
+// out of order; the system section runs through the memory line.
 enum Section { header, systemInfo, access, minidump, registers, callStack, stackDump, modules };
 
 std::vector<std::string> splitReport(const std::string& log) {
-    const char* const titles[] = {
-        "\r\n",
-        "MBytes physical memory.\r\n",
-        "\r\nMiniDump ",
-        "\r\n\r\nRegisters:\r\n",
-        "Call Stack:\r\n",
-        "\r\nStack dump:\r\n",
-        "\r\n\r\n\r\nModule list: names, addresses, sizes, time stamps and file times:\r\n"};
+    std::istringstream titles(
+        "\r\n|MBytes physical memory.\r\n|\r\nMiniDump |\r\n\r\nRegisters:\r\n|"
+        "Call Stack:\r\n|\r\nStack dump:\r\n|\r\n\r\n\r\nModule list: names, "
+        "addresses, sizes, time stamps and file times:\r\n");
     std::vector<std::string> pieces;
     std::size_t at = 0;
-    for (std::string title : titles) {
+    for (std::string title; std::getline(titles, title, '|');) {
         std::size_t found = log.find(title, at);
         if (found == std::string::npos)
             return pieces;
@@ -60,13 +55,6 @@ std::vector<std::string> splitReport(const std::string& log) {
     return pieces;
 }
 
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
-        lines.push_back(text.substr(at, end - at));
-    return lines;
-}
-
 // What differs between the builds: register names and address widths.
 const bool wide = sizeof(void*) == 8;
 
@@ -76,13 +64,12 @@ DWORD minidumpExceptionCode(const std::string& path) {
     auto header = reinterpret_cast<const MINIDUMP_HEADER*>(dump.data());
     if (dump.size() < sizeof *header || header->Signature != 0x504D444D) // "MDMP"
         return 0;
-    for (ULONG32 i = 0; i < header->NumberOfStreams; ++i) {
-        auto entry = reinterpret_cast<const MINIDUMP_DIRECTORY*>(
-            &dump[header->StreamDirectoryRva + i * sizeof(MINIDUMP_DIRECTORY)]);
-        if (entry->StreamType == ExceptionStream)
-            return reinterpret_cast<const MINIDUMP_EXCEPTION_STREAM*>(&dump[entry->Location.Rva])
+    auto entries = reinterpret_cast<const MINIDUMP_DIRECTORY*>(&dump[header->StreamDirectoryRva]);
+    for (ULONG32 i = 0; i < header->NumberOfStreams; ++i)
+        if (entries[i].StreamType == ExceptionStream)
+            return reinterpret_cast<const MINIDUMP_EXCEPTION_STREAM*>(
+                       &dump[entries[i].Location.Rva])
                 ->ExceptionRecord.ExceptionCode;
-    }
     return 0;
 }
 
@@ -109,24 +96,20 @@ class CrashMatrix : public ::testing::TestWithParam<CrashCase> {};
 
 TEST_P(CrashMatrix, CallbacksFirstThenTheReportAndExitCodeOne) {
     const CrashCase& c = GetParam();
-    // Each run in a directory of its own, so its report stands alone. The DLLs lie in a folder
-    // below, found through the current directory the child inherits, so that what lies
-    // beside the program and what lies beside the libraries differ.
-    const std::string directory = programDirectory() + "crash-runs\\" + c.directory + "\\";
-    CreateDirectoryA((programDirectory() + "crash-runs").c_str(), nullptr);
-    CreateDirectoryA(directory.c_str(), nullptr);
-    CreateDirectoryA((directory + "lib").c_str(), nullptr);
+    // Each run in a directory of its own, so its report stands alone; the DLLs lie in "lib",
+    // the child's current directory, so that beside the program and beside them differ.
+    const std::string runs = programDirectory() + "crash-runs\\",
+                      directory = runs + c.directory + "\\";
+    for (const std::string& path : {runs, directory, directory + "lib"})
+        CreateDirectoryA(path.c_str(), nullptr);
     for (const std::string& old : filesEndingWith(directory, ""))
         DeleteFileA((directory + old).c_str());
     for (std::string file :
          {"crash_child.exe", "platform.dll", "diagnostics.dll", "memory.dll", "stringtable.dll"})
         CopyFileA((programDirectory() + file).c_str(),
                   (directory + (file.back() == 'l' ? "lib\\" : "") + file).c_str(), FALSE);
-    char current[MAX_PATH];
-    GetCurrentDirectoryA(MAX_PATH, current);
-    SetCurrentDirectoryA((directory + "lib").c_str());
-    ChildResult child = runChild("\"" + directory + "crash_child.exe\" " + c.arguments);
-    SetCurrentDirectoryA(current);
+    ChildResult child =
+        runChild("\"" + directory + "crash_child.exe\" " + c.arguments, directory + "lib");
     ASSERT_TRUE(child.finished);
     std::string output = c.output;
     for (std::size_t at; (at = output.find('@')) != std::string::npos;)
@@ -152,7 +135,6 @@ TEST_P(CrashMatrix, CallbacksFirstThenTheReportAndExitCodeOne) {
         0u, report[header].find("crash_child.exe caused " + std::string(c.name) +
                                 (c.accessVerb ? " in module crash_child.exe at " : " in module ")))
         << report[header];
-    EXPECT_EQ(0u, report[systemInfo].find("Error occurred at ")) << report[systemInfo];
     EXPECT_NE(std::string::npos, report[systemInfo].find("\r\ncrash_child.exe, run by "));
     char address[17];
     std::snprintf(address, sizeof address, "%0*x", wide ? 16 : 8, c.accessAddress);
@@ -177,16 +159,16 @@ TEST_P(CrashMatrix, CallbacksFirstThenTheReportAndExitCodeOne) {
         ASSERT_NE(std::string::npos, at) << "missing or out of order: " << piece << stack;
         EXPECT_TRUE(!first || at == 0) << "not first: " << piece << stack;
     }
-    std::vector<std::string> words = linesOf(report[stackDump] + "\r\n");
-    if (c.stackText)
-        EXPECT_EQ(c.stackText, report[stackDump]);
-    else
-        EXPECT_TRUE(!words.empty() && words[0].size() > 2 * sizeof(void*) + 2 &&
-                    words[0].find_first_not_of("0123456789abcdef: ") == std::string::npos)
-            << report[stackDump];
+    std::string words = report[stackDump].substr(0, report[stackDump].find("\r\n"));
+    EXPECT_TRUE(c.stackText
+                    ? report[stackDump] == c.stackText
+                    : words.size() > 2 * sizeof(void*) + 2 &&
+                          words.find_first_not_of("0123456789abcdef: ") == std::string::npos)
+        << report[stackDump];
     // Each allocation once, in ascending order, the executable's with its file's date.
     ULONG_PTR previous = 0;
-    for (const std::string& line : linesOf(report[modules])) {
+    std::istringstream lines(report[modules]);
+    for (std::string line; std::getline(lines, line);) {
         std::size_t at = line.find(", loaded at 0x");
         ASSERT_NE(std::string::npos, at) << line;
         ULONG_PTR base = std::stoull(line.substr(at + 14, 2 * sizeof(void*)), nullptr, 16);
@@ -220,14 +202,13 @@ INSTANTIATE_TEST_SUITE_P(
         CrashCase{"read", "read NOTRAP", BOTH, READ, ""},
         CrashCase{"write", "write", BOTH, WRITE,
                   WRITER "|crash_child.exe+0x|platform.dll+0x|" ENTRY "|crash_child.exe+0x"},
-        CrashCase{"null-call", "null-call", BOTH, av, "an Access Violation", "Write to", 0,
+        CrashCase{"null_call", "null-call", BOTH, av, "an Access Violation", "Write to", 0,
                   "crash_child.exe+0x|" ENTRY},
         CrashCase{"illegal", "illegal", BOTH, EXCEPTION_ILLEGAL_INSTRUCTION,
-                  "an Illegal Instruction", nullptr, 0, ""},
+                  "an Illegal Instruction"},
         CrashCase{"divide", "divide", BOTH, EXCEPTION_INT_DIVIDE_BY_ZERO,
-                  "an Integer Divide by Zero", nullptr, 0, ""},
-        CrashCase{"overflow", "overflow", BOTH, EXCEPTION_STACK_OVERFLOW, "a Stack Overflow",
-                  nullptr, 0, ""},
+                  "an Integer Divide by Zero"},
+        CrashCase{"overflow", "overflow", BOTH, EXCEPTION_STACK_OVERFLOW, "a Stack Overflow"},
         CrashCase{"cxx", "cxx", BOTH, cxxCode, CXX, "|" THROWER "|" ENTRY},
         CrashCase{"keycallback", "keycallback", BOTH, cxxCode, CXX,
                   "|" THROWER "|platform.dll+0x|" ENTRY},
@@ -237,31 +218,27 @@ INSTANTIATE_TEST_SUITE_P(
         // A fault in the first callback ends the walk; without callbacks the report comes
         // straight away.
         CrashCase{"callback", "callback", "first callback ran, no report yet\n", READ, ""},
-        CrashCase{"without-callbacks", "read without-callbacks", "", READ, ""},
+        CrashCase{"without_callbacks", "read without-callbacks", "", READ, ""},
         // Without dbghelp the library looks beside the program, then in the system.
-        CrashCase{"without-dbghelp", "write without-dbghelp",
+        CrashCase{"without_dbghelp", "write without-dbghelp",
                   "dbghelp refused: @dbghelp.dll\ndbghelp refused: dbghelp.dll\n" BOTH, WRITE,
                   WRITER "|crash_child.exe+0x|platform.dll+0x|" ENTRY, fails},
         CrashCase{"heap", "heap", BOTH, WRITE, WRITER "|crash_child.exe+0x|" ENTRY, mayFail},
         // Another thread holds the memory library's lock for good: the report needs no heap.
-        CrashCase{"memory-lock", "memory-lock", BOTH, WRITE,
+        CrashCase{"memory_lock", "memory-lock", BOTH, WRITE,
                   WRITER "|crash_child.exe+0x|platform.dll+0x|" ENTRY},
         // Unreadable stack within 8192 bytes above the stack pointer.
-        CrashCase{"stack-hole", "stack-hole", BOTH, WRITE, "crash_child.exe+0x", saved,
+        CrashCase{"stack_hole", "stack-hole", BOTH, WRITE, "crash_child.exe+0x", saved,
                   "Exception encountered during stack dump."},
         // The guard stands aside for "notrap" anywhere in the command line, the program's
         // path included, but not in capitals (the "read" row), and for a debugger.
         CrashCase{"arguments", "read -notrap", "", av},
-        CrashCase{"with-notrap-inside", "read", "", av},
+        CrashCase{"with_notrap_inside", "read", "", av},
         CrashCase{"debugger", "read debugger", "", av},
         // Without a crash PlatWinMain returns 0, with the filter installed even for "notrap",
         // unless a debugger is attached.
         CrashCase{"none", "none -notrap", INSTALLS "1\n", 0},
-        CrashCase{"none-debugger", "none debugger", INSTALLS "0\n", 0}),
-    [](const ::testing::TestParamInfo<CrashCase>& info) {
-        std::string name = info.param.directory;
-        std::replace(name.begin(), name.end(), '-', '_');
-        return name;
-    });
+        CrashCase{"none_debugger", "none debugger", INSTALLS "0\n", 0}),
+    [](const auto& info) { return std::string(info.param.directory); });
 
 } // namespace

@@ -1,7 +1,6 @@
 // The memory and diagnostics libraries on their own.
 #include "contracts/diagnostics.h"
 #include "contracts/memory.h"
-#include "support/import_patch.h"
 #include "support/records.h"
 
 #include <windows.h>
@@ -70,15 +69,13 @@ TEST(DiagnosticsLibrary, KeepsTheNewestRecordsOfEachKindWithTheirDetails) {
     EXPECT_EQ(0u, dbRecordCount());
 }
 
-// The stack walk's subject: a function built as a game's release build is, without a frame
-// pointer, so only call-frame information (x86) or unwind tables (x64) find its caller, and
-// hand-written ones without it, as system DLLs and the runtime's assembly are: a
+// The stack walk's subject: a game function without a frame pointer (found through call-frame
+// information or unwind tables), then hand-written ones without those, as in system DLLs: a
 // frame-pointer frame that calls on, and a leaf that keeps no frame. The frame-pointer chain
-// from the leaf skips the frame that called it; the return address found on the stack, from
-// a call to a function nearer the fault, must win.
+// from the leaf skips its caller; the return address on the stack must win.
 // NOTE: Wine's 32-bit RtlCaptureContext reads its caller's caller from the frame-pointer
-// chain, so the walk starts where a crash's does: from an illegal instruction in the leaf,
-// which a vectored handler walks from and steps over.
+// chain, so the walk starts as a crash's does: a vectored handler walks from an illegal
+// instruction in the leaf and steps over it.
 extern "C" {
 // Stores its own return address, then calls faultInLeaf.
 void callThroughOwnFrame() asm("callThroughOwnFrame");
@@ -190,18 +187,15 @@ TEST(DiagnosticsStackWalk, ListsTheCallersInnermostFirstToTheSystemsStart) {
         EXPECT_EQ(unwritten, g_addresses[g_capacity]) << "past the capacity";
         if (g_capacity < 64)
             continue;
-        int frames = 0, inProgram = 0;
-        while (frames < 64 && g_addresses[frames] != 0)
-            ++frames;
-        MEMORY_BASIC_INFORMATION region;
-        while (
-            inProgram < frames &&
-            VirtualQuery(reinterpret_cast<void*>(g_addresses[inProgram]), &region, sizeof region) &&
-            region.AllocationBase == GetModuleHandleA(nullptr))
-            ++inProgram;
-        EXPECT_LT(frames, 64);
-        EXPECT_GT(inProgram, 8) << "the test framework's frames and main";
-        EXPECT_LT(inProgram, frames) << "the walk leaves the program at its entry";
+        LONG_PTR* end = std::find(g_addresses, g_addresses + 64, 0);
+        LONG_PTR* inProgram = std::find_if(g_addresses, end, [](LONG_PTR address) {
+            MEMORY_BASIC_INFORMATION region = {};
+            VirtualQuery(reinterpret_cast<void*>(address), &region, sizeof region);
+            return region.AllocationBase != GetModuleHandleA(nullptr);
+        });
+        EXPECT_LT(end, g_addresses + 64);
+        EXPECT_GT(inProgram, g_addresses + 8) << "the test framework's frames and main";
+        EXPECT_LT(inProgram, end) << "the walk leaves the program at its entry";
     }
     RemoveVectoredExceptionHandler(handler);
     LONG_PTR addresses[4] = {1, 1, 1, 1};
@@ -224,9 +218,6 @@ TEST(DiagnosticsAddressNames, NameAFunctionOnlyWhereItReallyLies) {
     VirtualFree(freeMemory, 0, MEM_RELEASE);
     EXPECT_FALSE(dbConvertAddress(reinterpret_cast<LONG_PTR>(freeMemory) + 16, text, sizeof text));
     EXPECT_FALSE(dbConvertAddress(trace, nullptr, 10));
-    // The crash tests run the library without dbghelp; it must not import it to load there.
-    ImportPatch staticImport(diagnostics, "dbghelp.dll", "MiniDumpWriteDump", nullptr);
-    EXPECT_FALSE(staticImport.active());
 }
 
 } // namespace

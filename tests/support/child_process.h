@@ -1,5 +1,5 @@
-// Starts a test's child program with a chosen command line and collects what it printed
-// and how it ended.
+// Starts a test's child program with a chosen command line, in the test's current directory
+// unless one is given, and collects what it printed and how it ended within a minute.
 #pragma once
 
 #include <windows.h>
@@ -7,13 +7,12 @@
 #include <string>
 
 struct ChildResult {
-    bool started = false;
     bool finished = false;
     DWORD exitCode = 0;
     std::string output; // standard output and standard error together
 };
 
-inline ChildResult runChild(const std::string& commandLine, DWORD timeoutMs = 60000) {
+inline ChildResult runChild(const std::string& commandLine, const std::string& directory = "") {
     ChildResult result;
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
@@ -27,15 +26,16 @@ inline ChildResult runChild(const std::string& commandLine, DWORD timeoutMs = 60
     startup.hStdOutput = startup.hStdError = writeEnd;
     PROCESS_INFORMATION process = {};
     std::string mutableLine = commandLine;
-    result.started = CreateProcessA(nullptr, &mutableLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                    nullptr, &startup, &process) != FALSE;
+    bool started =
+        CreateProcessA(nullptr, &mutableLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                       directory.empty() ? nullptr : directory.c_str(), &startup, &process);
     CloseHandle(writeEnd);
-    if (result.started) {
+    if (started) {
         char buffer[4096];
         DWORD got = 0;
         while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0)
             result.output.append(buffer, got);
-        result.finished = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
+        result.finished = WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0;
         GetExitCodeProcess(process.hProcess, &result.exitCode);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
