@@ -46,7 +46,6 @@ TEST(FatalError, HidesTheWindowAsksTheUserClosesTheWindowAndExits) {
         const ChildResult child =
             runChild("\"" + programDirectory() + "dialog_child.exe\" " + row[0]);
         watcher.join();
-        ASSERT_TRUE(child.finished);
         EXPECT_EQ(std::stoul(row[1]), child.exitCode) << row[0];
         EXPECT_EQ("Fatal Error\n\nOK\n" + std::string(row[2]) + "\n", watcher.texts);
         EXPECT_TRUE(watcher.owner && !watcher.ownerVisible) << "owned by the hidden game window";
