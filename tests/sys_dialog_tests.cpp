@@ -48,7 +48,7 @@ TEST(FatalError, HidesTheWindowAsksTheUserClosesTheWindowAndExits) {
         watcher.join();
         EXPECT_EQ(std::stoul(row[1]), child.exitCode) << row[0];
         EXPECT_EQ("Fatal Error\n\nOK\n" + std::string(row[2]) + "\n", watcher.texts);
-        EXPECT_TRUE(watcher.owner && !watcher.ownerVisible) << "owned by the hidden game window";
+        EXPECT_TRUE(watcher.ownerHidden) << "owned by the hidden game window";
         EXPECT_EQ(std::string(row[1]) == "7" ? "close 100, destroyed" : "", child.output);
     }
 }
