@@ -21,29 +21,16 @@ LRESULT CALLBACK watchSentMessages(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-class FatalGame : public AppInterface {
-public:
-    explicit FatalGame(const std::string& how) : m_how(how) {}
-    const char* name() const override { return "fatal child"; }
-    int run() override {
-        void* instance = GetModuleHandleA(nullptr);
-        WindowInterface* windows = WindowInterface::i();
-        windows->registerWindowClass(&instance, "FatalChildWindow");
-        windows->createWindow(&g_window, &instance, "fatal child", 0, 320, 200, 32, false);
-        SetWindowsHookExA(WH_CALLWNDPROC, watchSentMessages, nullptr, GetCurrentThreadId());
-        static_cast<SysDialogInterface*>(NamedInterface::i()->getInterface("SysDialog"))
-            ->fatalError(7, m_how == "null" ? nullptr : "The disk is on fire.", m_how == "break");
-        return 0;
-    }
-
-private:
-    std::string m_how;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IONBF, 0); // the library ends the process
-    FatalGame game(argc > 1 ? argv[1] : "");
-    return Plat::App::PlatWinMain(GetModuleHandleA(nullptr), nullptr, nullptr, SW_SHOW, &game);
+    Plat::App::EnableExceptionHandling();     // so that the breakpoint is a crash
+    const std::string how = argc > 1 ? argv[1] : "";
+    void* instance = GetModuleHandleA(nullptr);
+    WindowInterface::i()->registerWindowClass(&instance, "FatalChildWindow");
+    WindowInterface::i()->createWindow(&g_window, &instance, "fatal child", 0, 320, 200, 32, false);
+    SetWindowsHookExA(WH_CALLWNDPROC, watchSentMessages, nullptr, GetCurrentThreadId());
+    static_cast<SysDialogInterface*>(NamedInterface::i()->getInterface("SysDialog"))
+        ->fatalError(7, how == "null" ? nullptr : "The disk is on fire.", how == "break");
 }

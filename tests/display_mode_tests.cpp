@@ -53,8 +53,7 @@ BOOL WINAPI fakeEnumDisplaySettings(LPCSTR, DWORD index, DEVMODEA* mode) {
     return TRUE;
 }
 
-// "change <fields> <width>x<height>x<bits>@<rate> from <mode>", or "restore" for the
-// registry's mode.
+// "change <fields> <width>x<height>x<bits>@<rate> from <mode>", or "restore" (the registry's).
 LONG WINAPI fakeChangeDisplaySettings(DEVMODEA* mode, DWORD flags) {
     char call[128] = "restore";
     if (mode)
@@ -109,12 +108,6 @@ const char* const attempt = "change 1c0000 640x480x32@85 from 0";
 const char* const depth = "change 40000 640x480x32@85 from 0";
 const char* const size = "change 180000 640x480x32@85 from 0";
 
-template <typename Function>
-ImportPatch fake(const char* dll, const char* name, Function* replacement) {
-    return ImportPatch(GetModuleHandleA("platform.dll"), dll, name,
-                       reinterpret_cast<void*>(replacement));
-}
-
 // A window of the test's own stays active, so the tests send the activations themselves.
 class DisplayTest : public GameWindowTest {
 protected:
@@ -131,9 +124,8 @@ protected:
         return std::exchange(g_script.timeline, {});
     }
 
-    Calls createAndDestroy(const char* refresh, std::deque<LONG> results) {
-        Arguments arguments(refresh ? std::vector<const char*>{"-refresh", refresh}
-                                    : std::vector<const char*>{});
+    Calls createAndDestroy(const std::vector<const char*>& switches, std::deque<LONG> results) {
+        Arguments arguments(switches);
         g_script.results = results;
         EXPECT_TRUE(create(640, 480, 32, true)) << "whatever the switch did";
         EXPECT_TRUE(GetWindowLongPtrA(m_window, GWL_EXSTYLE) & WS_EX_TOPMOST);
@@ -144,11 +136,11 @@ protected:
     HWND m_keeper = CreateWindowExA(0, "STATIC", "keeper", WS_POPUP | WS_VISIBLE, 600, 600, 16, 16,
                                     nullptr, nullptr, nullptr, nullptr);
     ImportPatch m_patches[5] = {
-        fake("user32.dll", "EnumDisplaySettingsA", fakeEnumDisplaySettings),
-        fake("user32.dll", "ChangeDisplaySettingsA", fakeChangeDisplaySettings),
-        fake("user32.dll", "SetWindowPos", fakeSetWindowPos),
-        fake("kernel32.dll", "GetVersionExA", fakeGetVersionEx),
-        fake("gdi32.dll", "GetDeviceCaps", fakeGetDeviceCaps)};
+        patchPlatform("user32.dll", "EnumDisplaySettingsA", fakeEnumDisplaySettings),
+        patchPlatform("user32.dll", "ChangeDisplaySettingsA", fakeChangeDisplaySettings),
+        patchPlatform("user32.dll", "SetWindowPos", fakeSetWindowPos),
+        patchPlatform("kernel32.dll", "GetVersionExA", fakeGetVersionEx),
+        patchPlatform("gdi32.dll", "GetDeviceCaps", fakeGetDeviceCaps)};
 };
 
 // An enumerated mode at the "-refresh" rate, else the size and depth on a template (the first
@@ -156,24 +148,24 @@ protected:
 // that fails. Only a switched mode is restored.
 TEST_F(DisplayTest, TriesTheRefreshRateThenTheModeThenDepthAndSize) {
     const std::string at85 = "change 5c0000 640x480x32@85 from ";
-    EXPECT_EQ((Calls{xpTrace, "move", all, attempt, "restore"}), createAndDestroy(nullptr, {}));
-    EXPECT_EQ(
-        (Calls{xpTrace, "move", "enum 0", at85 + "0", badMode, "enum 1 2 3 4 5 6 7", at85 + "7",
-               failed, "enum 8", at85 + "8",
-               "ChangeDisplaySettings:An invalid parameter was passed in. This can include "
-               "an invalid flag or combination of flags.",
-               "enum 9 7", "change 1c0000 640x480x32@85 from 7", "restore"}),
-        createAndDestroy("85", {DISP_CHANGE_BADMODE, DISP_CHANGE_FAILED, DISP_CHANGE_BADPARAM}));
+    EXPECT_EQ((Calls{xpTrace, "move", all, attempt, "restore"}), createAndDestroy({}, {}));
+    EXPECT_EQ((Calls{xpTrace, "move", "enum 0", at85 + "0", badMode, "enum 1 2 3 4 5 6 7",
+                     at85 + "7", failed, "enum 8", at85 + "8",
+                     "ChangeDisplaySettings:An invalid parameter was passed in. This can include "
+                     "an invalid flag or combination of flags.",
+                     "enum 9 7", "change 1c0000 640x480x32@85 from 7", "restore"}),
+              createAndDestroy({"-refresh", "85"},
+                               {DISP_CHANGE_BADMODE, DISP_CHANGE_FAILED, DISP_CHANGE_BADPARAM}));
     EXPECT_EQ((Calls{xpTrace, "move", all, attempt,
                      "ChangeDisplaySettings:The computer must be restarted in order for the "
                      "graphics mode to work.",
                      retry, depth, size, "restore"}),
-              createAndDestroy(nullptr, {DISP_CHANGE_RESTART}));
-    EXPECT_EQ((Calls{xpTrace, "move", all, attempt,
-                     "ChangeDisplaySettings:An invalid set of flags was passed in.", retry, depth,
-                     size, "restore", badMode, fallback}),
-              createAndDestroy(nullptr,
-                               {DISP_CHANGE_BADFLAGS, 0, DISP_CHANGE_FAILED, DISP_CHANGE_BADMODE}));
+              createAndDestroy({}, {DISP_CHANGE_RESTART}));
+    EXPECT_EQ(
+        (Calls{xpTrace, "move", all, attempt,
+               "ChangeDisplaySettings:An invalid set of flags was passed in.", retry, depth, size,
+               "restore", badMode, fallback}),
+        createAndDestroy({}, {DISP_CHANGE_BADFLAGS, 0, DISP_CHANGE_FAILED, DISP_CHANGE_BADMODE}));
 }
 
 // Each activation change clears the keys, calls the main loop, then switches to the game's

@@ -36,8 +36,7 @@ protected:
 
     void SetUp() override {
         GameWindowTest::SetUp();
-        ASSERT_TRUE(m_clipPatch.active());
-        ASSERT_TRUE(create(windowWidth, windowHeight, 32, false));
+        ASSERT_TRUE(m_clipPatch.active() && create(windowWidth, windowHeight, 32, false));
         SetWindowPos(m_window, nullptr, windowX, windowY, windowWidth, windowHeight, SWP_NOZORDER);
         pump();
         g_events.clear();
@@ -71,8 +70,7 @@ protected:
             sysInput()->addKeyCallback(code, [](int code) { note("s" + std::to_string(code)); });
     }
 
-    ImportPatch m_clipPatch{GetModuleHandleA("platform.dll"), "user32.dll", "ClipCursor",
-                            reinterpret_cast<void*>(recordClip)};
+    const ImportPatch m_clipPatch = patchPlatform("user32.dll", "ClipCursor", recordClip);
 };
 
 // Removal takes the first pair with the function; clearing reports nothing. A capture hears
@@ -147,9 +145,8 @@ TEST_F(InputTest, CodesBeyondTheTableChangeNothing) {
 TEST_F(InputTest, ButtonsWheelTurnsAndKeysArePressesAndReleases) {
     const WPARAM leftControl = MK_LBUTTON | MK_CONTROL, away = WPARAM(WHEEL_DELTA) << 16,
                  towards = WPARAM(WORD(-3 * WHEEL_DELTA)) << 16;
-    listenFor(int(leftControl));
-    listenFor('B');
-    listenFor(VK_F11);
+    for (const int code : {int(leftControl), int('B'), VK_F11})
+        listenFor(code);
     play({WM_LBUTTONDOWN,   leftControl, WM_LBUTTONUP,     MK_CONTROL, WM_LBUTTONDBLCLK, MK_LBUTTON,
           WM_LBUTTONUP,     leftControl, WM_RBUTTONDBLCLK, MK_RBUTTON, WM_RBUTTONUP,     0,
           WM_MBUTTONDBLCLK, MK_MBUTTON,  WM_MBUTTONUP,     0,          WM_MBUTTONDOWN,   MK_MBUTTON,
@@ -168,8 +165,7 @@ TEST_F(InputTest, ButtonsWheelTurnsAndKeysArePressesAndReleases) {
 TEST_F(InputTest, InitializeCentresClipsFollowConfinementAndShutdownWarns) {
     EXPECT_EQ((Pixels{windowX + windowWidth / 2, windowY + windowHeight / 2}), cursor());
     SysInputInterface* sys = sysInput();
-    EXPECT_EQ(nullptr, sys->loadCursorFromFile(nullptr));
-    EXPECT_EQ(nullptr, sys->loadCursorFromFile(""));
+    EXPECT_FALSE(sys->loadCursorFromFile(nullptr) || sys->loadCursorFromFile(""));
     sys->setClipRect(0.25f, 0.75f, 0.25f, 0.75f);
     sys->setConfineToWindow(false);
     sys->setClipRect(0.0f, 1.0f, 0.0f, 1.0f);
@@ -244,11 +240,8 @@ TEST(KeyNames, RefuseBadArgumentsAndGivePauseAndDivideTheirScanCodes) {
     for (const auto& row : {std::pair<unsigned, unsigned>{keyA, 2048}, {0, 64}, {keyA, 0}})
         EXPECT_FALSE(input->getKeyName(row.first, buffer, row.second) || buffer[0] != 'x');
     EXPECT_TRUE(input->getKeyName(keyA, buffer, 2) && buffer[0] == 'A' && buffer[1] == 0);
-    const HMODULE platform = GetModuleHandleA("platform.dll");
-    ImportPatch names(platform, "user32.dll", "GetKeyNameTextA",
-                      reinterpret_cast<void*>(recordKeyWord));
-    ImportPatch scanCodes(platform, "user32.dll", "MapVirtualKeyA",
-                          reinterpret_cast<void*>(noScanCode));
+    const ImportPatch names = patchPlatform("user32.dll", "GetKeyNameTextA", recordKeyWord),
+                      scanCodes = patchPlatform("user32.dll", "MapVirtualKeyA", noScanCode);
     ASSERT_TRUE(names.active() && scanCodes.active());
     std::vector<LONG> words;
     for (const unsigned key : {VK_PAUSE, VK_DIVIDE, 0x41}) {

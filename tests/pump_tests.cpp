@@ -25,7 +25,6 @@ TEST(Pump, DispatchesAndTranslatesUpToQuitWithoutWaiting) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(main->pumpMessages());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
-    g_dispatched.clear();
     PostMessageA(window, WM_APP + 1, 0, 0);
     PostMessageA(window, WM_KEYDOWN, 'A', 1 | MapVirtualKeyA('A', MAPVK_VK_TO_VSC) << 16);
     PostMessageA(window, WM_APP + 2, 0, 0);
@@ -35,8 +34,6 @@ TEST(Pump, DispatchesAndTranslatesUpToQuitWithoutWaiting) {
     EXPECT_EQ((std::vector<WPARAM>{1, 2}), g_dispatched);
     EXPECT_TRUE(main->pumpMessages());
     EXPECT_EQ((std::vector<WPARAM>{1, 2, 3, 'a'}), g_dispatched);
-    MSG left;
-    EXPECT_FALSE(PeekMessageA(&left, window, 0, 0, PM_NOREMOVE));
     DestroyWindow(window);
 }
 

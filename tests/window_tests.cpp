@@ -77,7 +77,6 @@ TEST(Cursor, ShowingEndsAtZeroAndHidingAtMinusOne) {
         EXPECT_TRUE(WindowInterface::i()->showCursor(row[1]));
         EXPECT_EQ(row[2], cursorCount()) << "from " << row[0];
     }
-    WindowInterface::i()->showCursor(true);
 }
 
 int g_ownProcCalls = 0;

@@ -20,8 +20,7 @@ public:
 
     // Read after join: the caption and every child window's text, one per line, and the owner.
     std::string texts;
-    HWND owner = nullptr;
-    bool ownerVisible = false, survivedOtherWays = false;
+    bool ownerHidden = false, survivedOtherWays = false;
 
 private:
     static BOOL CALLBACK collectText(HWND child, LPARAM texts) {
@@ -41,8 +40,8 @@ private:
             return;
         collectText(box, reinterpret_cast<LPARAM>(&texts));
         EnumChildWindows(box, collectText, reinterpret_cast<LPARAM>(&texts));
-        owner = GetWindow(box, GW_OWNER);
-        ownerVisible = IsWindowVisible(owner);
+        const HWND owner = GetWindow(box, GW_OWNER);
+        ownerHidden = owner && !IsWindowVisible(owner);
         if (tryOtherWays) {
             PostMessageA(box, WM_KEYDOWN, VK_ESCAPE, 0);
             PostMessageA(box, WM_COMMAND, IDCANCEL, 0);

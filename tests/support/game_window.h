@@ -19,8 +19,7 @@ protected:
 
     void SetUp() override { ASSERT_TRUE(manager()->registerWindowClass(&m_instance, gameClass)); }
     void TearDown() override {
-        if (IsWindow(m_window))
-            manager()->destroyWindow(0, 0);
+        manager()->destroyWindow(0, 0);
         pump();
         EXPECT_TRUE(manager()->unregisterWindowClass(&m_instance, gameClass));
     }
@@ -42,6 +41,13 @@ protected:
     void* m_instance = GetModuleHandleA(nullptr);
     HWND m_window = nullptr;
 };
+
+// Scripts what platform.dll's call of a system function answers, while the patch lives.
+template <typename Function>
+ImportPatch patchPlatform(const char* dll, const char* name, Function* replacement) {
+    return ImportPatch(GetModuleHandleA("platform.dll"), dll, name,
+                       reinterpret_cast<void*>(replacement));
+}
 
 // Rounded to float once, as the library rounds; x87 may otherwise keep excess precision.
 inline float asFloat(double value) {
