@@ -165,7 +165,7 @@ void crash() {
         crashByWriting(g_badAddress);
     } else if (g_mode == "memory-lock") {
         ImportPatch stay(GetModuleHandleA("memory.dll"), "kernel32.dll", "EnterCriticalSection",
-                         reinterpret_cast<void*>(enterAndStay));
+                         enterAndStay);
         CloseHandle(CreateThread(nullptr, 0, holdMemoryLock, nullptr, 0, nullptr));
         if (stay.active() && WaitForSingleObject(g_go, 10000) == WAIT_OBJECT_0)
             crashByWriting(g_badAddress);
@@ -211,12 +211,12 @@ int main(int argc, char** argv) {
         return std::find(argv, argv + argc, std::string(word)) != argv + argc;
     };
     HMODULE platform = GetModuleHandleA("platform.dll");
-    ImportPatch debugger(given("debugger") ? platform : nullptr, "diagnostics.dll",
-                         "dbIsDebuggerPresent", reinterpret_cast<void*>(+[] { return true; }));
+    ImportPatch debugger(
+        given("debugger") ? platform : nullptr, "diagnostics.dll", "dbIsDebuggerPresent",
+        +[] { return true; });
     ImportPatch dbghelp(given("without-dbghelp") ? GetModuleHandleA("diagnostics.dll") : nullptr,
-                        "kernel32.dll", "LoadLibraryA", reinterpret_cast<void*>(refuseDbghelp));
-    ImportPatch filter(platform, "kernel32.dll", "SetUnhandledExceptionFilter",
-                       reinterpret_cast<void*>(countFilterInstall));
+                        "kernel32.dll", "LoadLibraryA", refuseDbghelp);
+    ImportPatch filter(platform, "kernel32.dll", "SetUnhandledExceptionFilter", countFilterInstall);
     if (!given("without-callbacks")) {
         Plat::App::AddCrashCallback(firstCallback, nullptr);
         Plat::App::AddCrashCallback(secondCallback, nullptr);

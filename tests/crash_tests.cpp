@@ -85,8 +85,7 @@ struct CrashCase {
     const char* name = nullptr;       // in the report's header; null where no report is written
     const char* accessVerb = nullptr; // "Write to" or "Read from"; null without one
     unsigned accessAddress = 0;
-    // The call stack's lines, in order, as "|"-separated beginnings; the first stands first
-    // unless it is empty.
+    // The call stack's lines' beginnings, in order, "|"-separated; the first stands first.
     const char* stack = "";
     Dump dump = saved;
     const char* stackText = nullptr; // the stack dump section exactly; null for words
@@ -147,9 +146,16 @@ TEST_P(CrashMatrix, CallbacksFirstThenTheReportAndExitCodeOne) {
               dumpPath);
     EXPECT_EQ(written ? "saved to file '" + dumpPath + "'" : "failed to save.", report[minidump]);
     EXPECT_EQ(written ? c.code : 0u, minidumpExceptionCode(dumpPath));
+    // The header's address is the register block's; only at 0 is the code unreadable.
+    const std::size_t cs = report[header].rfind(" at ") + 4;
+    const std::string ip = report[header].substr(cs + 5, 2 * sizeof(void*));
     EXPECT_EQ(0u, report[registers].find(wide ? "RAX=" : "EAX=")) << report[registers];
+    EXPECT_EQ(wide ? 20u : 12u, report[registers].find(" CS=" + report[header].substr(cs, 4) +
+                                                       (wide ? " RIP=" : " EIP=") + ip));
     EXPECT_NE(std::string::npos, report[registers].find(wide ? "\r\nBytes at CS:RIP:\r\n"
                                                              : "\r\nBytes at CS:EIP:\r\n"));
+    EXPECT_EQ(ip.find_first_not_of('0') == std::string::npos,
+              report[registers].find("?? ") != std::string::npos);
     std::string stack = "\r\n" + report[callStack];
     std::stringstream pieces(c.stack);
     std::size_t at = 0;
@@ -166,14 +172,12 @@ TEST_P(CrashMatrix, CallbacksFirstThenTheReportAndExitCodeOne) {
                           words.find_first_not_of("0123456789abcdef: ") == std::string::npos)
         << report[stackDump];
     // Each allocation once, in ascending order, the executable's with its file's date.
-    ULONG_PTR previous = 0;
+    ULONG_PTR previous = 0, base = 0;
     std::istringstream lines(report[modules]);
-    for (std::string line; std::getline(lines, line);) {
-        std::size_t at = line.find(", loaded at 0x");
-        ASSERT_NE(std::string::npos, at) << line;
-        ULONG_PTR base = std::stoull(line.substr(at + 14, 2 * sizeof(void*)), nullptr, 16);
+    for (std::string line; std::getline(lines, line); previous = base) {
+        base = std::stoull(line.substr(line.find(", loaded at 0x") + 14, 2 * sizeof(void*)),
+                           nullptr, 16);
         EXPECT_GT(base, previous) << line;
-        previous = base;
     }
     EXPECT_NE(std::string::npos, report[modules].find(directory + "crash_child.exe"));
     EXPECT_NE(std::string::npos, report[modules].find(directory + "lib\\platform.dll"));
@@ -215,8 +219,7 @@ INSTANTIATE_TEST_SUITE_P(
         CrashCase{"abort", "abort", BOTH, abortCode, CXX, "|" ENTRY},
         CrashCase{"wndproc", "wndproc", BOTH, WRITE, "crash_child.exe+0x|" ENTRY},
         CrashCase{"twothreads", "twothreads", BOTH, WRITE, WRITER "|crash_child.exe+0x"},
-        // A fault in the first callback ends the walk; without callbacks the report comes
-        // straight away.
+        // A fault in the first callback ends the walk; without callbacks the report comes at once.
         CrashCase{"callback", "callback", "first callback ran, no report yet\n", READ, ""},
         CrashCase{"without_callbacks", "read without-callbacks", "", READ, ""},
         // Without dbghelp the library looks beside the program, then in the system.
@@ -235,8 +238,7 @@ INSTANTIATE_TEST_SUITE_P(
         CrashCase{"arguments", "read -notrap", "", av},
         CrashCase{"with_notrap_inside", "read", "", av},
         CrashCase{"debugger", "read debugger", "", av},
-        // Without a crash PlatWinMain returns 0, with the filter installed even for "notrap",
-        // unless a debugger is attached.
+        // Without a crash PlatWinMain returns 0; only a debugger keeps the filter out.
         CrashCase{"none", "none -notrap", INSTALLS "1\n", 0},
         CrashCase{"none_debugger", "none debugger", INSTALLS "0\n", 0}),
     [](const auto& info) { return std::string(info.param.directory); });

@@ -169,8 +169,7 @@ TEST_F(DisplayTest, TriesTheRefreshRateThenTheModeThenDepthAndSize) {
 }
 
 // Each activation change clears the keys, calls the main loop, then switches to the game's
-// mode or (minimised first) back to the desktop's, once; a failed restore still counts. A
-// failed move is traced with the system's text, none for error 0.
+// mode or (minimised first) back to the desktop's, once; a failed restore still counts.
 TEST_F(DisplayTest, ActivationClearsKeysCallsTheLoopThenSwitchesOnce) {
     char text[1024] = {};
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_INVALID_WINDOW_HANDLE, 0, text,

@@ -105,10 +105,6 @@ TEST_F(InputTest, CallbacksInOrderCaptureAndClearing) {
 // A code of 256 or more has no table entry: key operations answer false or 0 and key messages
 // reach no callback. A, the entry of its low byte, is watched through A itself.
 TEST_F(InputTest, CodesBeyondTheTableChangeNothing) {
-    input()->shutdown();
-    play({WM_KEYDOWN, keyA});
-    ASSERT_TRUE(input()->initialize());
-    EXPECT_FALSE(input()->isKeyDown(keyA));
     listenFor(keyA);
     listenFor(0x100 + keyA);
     input()->setKeyCallback(keyA, recordKey, reinterpret_cast<void*>(3));
@@ -135,8 +131,7 @@ TEST_F(InputTest, CodesBeyondTheTableChangeNothing) {
     EXPECT_EQ((std::vector<float>{asFloat(320.0 / 639), asFloat(239.0 / 479)}),
               (std::vector<float>{x, y}));
     play({WM_KEYDOWN, keyA, WM_KEYUP, keyA});
-    EXPECT_EQ("[100,50,740,530] [] [100,50,740,530] s65 +65:3 +65 s65 *65:3 *65 -65:3 -65",
-              events());
+    EXPECT_EQ("[100,50,740,530] s65 +65:3 +65 s65 *65:3 *65 -65:3 -65", events());
 }
 
 // Buttons 1, 2, 4, double-clicks 6, 7, 248, the wheel 3 away and 5 towards; the button-up
@@ -185,9 +180,8 @@ TEST_F(InputTest, InitializeCentresClipsFollowConfinementAndShutdownWarns) {
               events());
 }
 
-// Between the capture steps the player moves the cursor; an extra release does nothing. A
-// delta of less than a pixel reads as none: even the middle pixel of an even size is a
-// fraction off 0.5, while in a window two pixels wide every pixel is half the window away.
+// Between the capture steps the player moves the cursor; an extra release does nothing. Less
+// than a pixel reads as none; in a window two pixels wide each pixel is half the window away.
 TEST_F(InputTest, CaptureAndDeltaPutTheCursorBackInTheMiddle) {
     const Pixels middle = {windowX + windowWidth / 2, windowY + windowHeight / 2};
     const Pixels start = {260, 170}, moved = {300, 300};

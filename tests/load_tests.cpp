@@ -1,6 +1,5 @@
 // Loading and unloading the platform DLL at run time: every block it took is returned, and a
-// load that runs out of memory at any allocation completes (a failure escaping a static
-// initialiser would end this process).
+// load that runs out of memory at any allocation still completes.
 #include "contracts/memory.h"
 
 #include <windows.h>

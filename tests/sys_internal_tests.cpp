@@ -20,9 +20,8 @@ BOOL WINAPI scriptedCounter(LARGE_INTEGER* now) {
 }
 
 // Patched before the load steps' own static object, which has the default priority, runs.
-__attribute__((init_priority(101)))
-ImportPatch g_counterPatch{GetModuleHandleA(nullptr), "kernel32.dll", "QueryPerformanceCounter",
-                           reinterpret_cast<void*>(scriptedCounter)};
+__attribute__((init_priority(101))) ImportPatch g_counterPatch{
+    GetModuleHandleA(nullptr), "kernel32.dll", "QueryPerformanceCounter", scriptedCounter};
 
 TEST(Calibration, TheLoadStepsAverageTwoPairsAfterAWarmUpPairUnlessAnOverheadIsSet) {
     ASSERT_TRUE(g_counterPatch.active());

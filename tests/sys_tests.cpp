@@ -96,9 +96,8 @@ TEST(LibrarySearch, LoadsFromTheBinDirectoryUnderQvxRoot) {
         RemoveDirectoryA(directory.c_str());
 }
 
-// The DLL's file query, scripted (_stat64 behind the runtime's inline wrapper on x86_64):
-// "present" was modified 10^9 seconds after 1970 and read and changed at other times, which
-// Windows tells apart (Wine does not); any other path fails, with a record not to be read.
+// The DLL's file query (_stat64 on x86_64): "present" was modified, read and changed at
+// different times, which Windows tells apart (Wine does not); any other path fails.
 using StatRecord = std::conditional_t<sizeof(void*) == 8, struct _stat64, struct _stat>;
 int __cdecl scriptedStat(const char* path, StatRecord* status) {
     *status = StatRecord();
@@ -111,8 +110,7 @@ int __cdecl scriptedStat(const char* path, StatRecord* status) {
 TEST(SysUtil, FileTimeAndExecutablePath) {
     EXPECT_EQ(SysUtilInterface::i(), NamedInterface::i()->getInterface("SysUtil"));
     ImportPatch patch(GetModuleHandleA("platform.dll"), "msvcrt.dll",
-                      sizeof(void*) == 8 ? "_stat64" : "_stat",
-                      reinterpret_cast<void*>(scriptedStat));
+                      sizeof(void*) == 8 ? "_stat64" : "_stat", scriptedStat);
     EXPECT_TRUE(patch.active() && SysUtilInterface::i()->getFileTime("present") == 1000000000L);
     for (const char* missing : {"missing", "", static_cast<const char*>(nullptr)})
         EXPECT_EQ(0L, SysUtilInterface::i()->getFileTime(missing)) << (missing ? missing : "null");
@@ -162,9 +160,9 @@ template <long long* value> BOOL WINAPI scriptedReading(LARGE_INTEGER* reading) 
 TEST(Timer, SegmentsAddUpAndReadInEveryUnitUntilARestart) {
     const HMODULE platform = GetModuleHandleA("platform.dll");
     ImportPatch counter(platform, "kernel32.dll", "QueryPerformanceCounter",
-                        reinterpret_cast<void*>(scriptedReading<&g_counter>));
+                        scriptedReading<&g_counter>);
     ImportPatch frequency(platform, "kernel32.dll", "QueryPerformanceFrequency",
-                          reinterpret_cast<void*>(scriptedReading<&g_frequency>));
+                          scriptedReading<&g_frequency>);
     ASSERT_TRUE(counter.active() && frequency.active());
     const long long huge = 1LL << 62;
     const std::tuple<Timer::timerResolution, long long, long long, long long, float, long long>

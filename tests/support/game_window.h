@@ -45,8 +45,7 @@ protected:
 // Scripts what platform.dll's call of a system function answers, while the patch lives.
 template <typename Function>
 ImportPatch patchPlatform(const char* dll, const char* name, Function* replacement) {
-    return ImportPatch(GetModuleHandleA("platform.dll"), dll, name,
-                       reinterpret_cast<void*>(replacement));
+    return ImportPatch(GetModuleHandleA("platform.dll"), dll, name, replacement);
 }
 
 // Rounded to float once, as the library rounds; x87 may otherwise keep excess precision.

@@ -8,7 +8,8 @@
 
 class ImportPatch {
 public:
-    ImportPatch(HMODULE module, const char* dllName, const char* function, void* replacement)
+    template <typename Function>
+    ImportPatch(HMODULE module, const char* dllName, const char* function, Function* replacement)
         : m_slot(findSlot(module, dllName, function)), m_original(m_slot ? *m_slot : 0) {
         write(reinterpret_cast<ULONG_PTR>(replacement));
     }

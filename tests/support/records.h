@@ -3,7 +3,6 @@
 
 #include "contracts/diagnostics.h"
 
-#include <string>
 #include <vector>
 
 inline std::vector<DbRecord> recordsSince(unsigned firstIndex) {
@@ -20,8 +19,4 @@ inline DbRecord lastRecord() {
     record.kind = -1;
     dbReadRecord(dbRecordCount() - 1, &record);
     return record;
-}
-
-inline std::string lastText() {
-    return lastRecord().text;
 }
