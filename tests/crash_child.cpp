@@ -1,6 +1,5 @@
-// A game that crashes in the way its first argument names, for the crash tests. A later
-// argument "debugger" makes the library believe a debugger is attached; "without-callbacks"
-// adds no crash callbacks; "without-dbghelp" refuses dbghelp to the diagnostics library.
+// A game that crashes in the way its first argument names, for the crash tests; later
+// arguments fake a debugger, leave out the crash callbacks or refuse dbghelp.
 #include "InputInterface.h"
 #include "MainInterface.h"
 #include "PlatApp.h"

@@ -21,7 +21,6 @@ std::string readFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-// The names of the files in directory that end with suffix.
 std::vector<std::string> filesEndingWith(const std::string& directory, const std::string& suffix) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA found;
@@ -55,7 +54,6 @@ std::vector<std::string> splitReport(const std::string& log) {
     return pieces;
 }
 
-// What differs between the builds: register names and address widths.
 const bool wide = sizeof(void*) == 8;
 
 // The code in the dump's exception stream, or 0 without a valid dump or such a stream.
@@ -189,7 +187,6 @@ const DWORD cxxCode = 0x20474343;
 const DWORD abortCode = wide ? 0x40000015 : cxxCode;
 const DWORD av = EXCEPTION_ACCESS_VIOLATION;
 
-// What the callbacks print: the first before the report, then the second.
 #define BOTH "first callback ran, no report yet\nsecond callback ran\n"
 #define WRITE av, "an Access Violation", "Write to", 16
 #define READ av, "an Access Violation", "Read from", 16

@@ -208,8 +208,7 @@ TEST_F(DisplayTest, TracesThePlatformAndDepthAndRefusesWindows9xAtEightBits) {
         g_script.version = version;
         g_script.desktopDepth = depth;
         g_script.versionFails = versionFails;
-        EXPECT_TRUE(create(64, 64, 32, false));
-        EXPECT_TRUE(manager()->destroyWindow(0, 0));
+        EXPECT_TRUE(create(64, 64, 32, false) && manager()->destroyWindow(0, 0));
         return timeline();
     };
     EXPECT_EQ(Calls{"Changing from a 16 bit colour depth in win9x (4.10 build 2222),  A"},

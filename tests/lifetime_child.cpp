@@ -11,7 +11,6 @@ void step(const char* text) {
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text, lstrlenA(text), &written, nullptr);
 }
 
-// A step that prints its line in place of its work.
 #define STEP(function, line)                                                                       \
     void function() {                                                                              \
         step(line);                                                                                \

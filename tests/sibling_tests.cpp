@@ -137,7 +137,6 @@ g_leafFault:
 )");
 #endif
 
-// The walk's arguments and what it gave.
 int g_capacity, g_skip;
 bool g_result;
 LONG_PTR g_addresses[70];
@@ -199,9 +198,9 @@ TEST(DiagnosticsStackWalk, ListsTheCallersInnermostFirstToTheSystemsStart) {
     RemoveVectoredExceptionHandler(handler);
     LONG_PTR addresses[4] = {1, 1, 1, 1};
     EXCEPTION_POINTERS noContext = {};
-    EXPECT_FALSE(dbDoStackTrace(nullptr, 64, 0, &noContext));
-    EXPECT_FALSE(dbDoStackTrace(addresses, 0, 0, &noContext));
-    EXPECT_FALSE(dbDoStackTrace(addresses, 4, 0, nullptr));
+    EXPECT_FALSE(dbDoStackTrace(nullptr, 64, 0, &noContext) ||
+                 dbDoStackTrace(addresses, 0, 0, &noContext) ||
+                 dbDoStackTrace(addresses, 4, 0, nullptr));
     EXPECT_EQ(0, addresses[3]) << "the array is cleared";
 }
 

@@ -1,8 +1,7 @@
-// The system internals without the DLL: the timer calibration as the load steps (linked here)
-// run it on a counter scripted before the first step, and the loader's directory paths.
+// The timer calibration without the DLL, as the load steps (linked here) run it on a counter
+// scripted before the first step.
 #include "Timer.h"
 #include "support/import_patch.h"
-#include "sys/directory_path.h"
 #include "sys/timer_calibration.h"
 
 #include <gtest/gtest.h>
@@ -29,14 +28,6 @@ TEST(Calibration, TheLoadStepsAverageTwoPairsAfterAWarmUpPairUnlessAnOverheadIsS
     Timer::setOverheadTicks(5);
     calibrateTimerOverhead();
     EXPECT_EQ(5, Timer::getOverheadTicks());
-}
-
-TEST(DirectoryPath, KeepsTheComponentsOfEveryPieceWhateverTheSeparators) {
-    DirectoryPath path("C:\\\\Games/");
-    path.append("/mods//bin/");
-    path.append(nullptr);
-    EXPECT_EQ("C:\\Games\\mods\\bin", path.toString());
-    EXPECT_EQ("", DirectoryPath(nullptr).toString());
 }
 
 } // namespace
