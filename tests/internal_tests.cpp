@@ -1,8 +1,8 @@
 // The library's internals on its own code: registry, service walks, lifetime, Windows errors.
-#include "app/windows_error.h"
+#include "app/service_table.h"
 #include "contracts/memory.h"
 #include "registry/named_interface_impl.h"
-#include "registry/service_table.h"
+#include "registry/windows_error.h"
 #include "support/child_process.h"
 #include "support/records.h"
 #include "test_resources.h"

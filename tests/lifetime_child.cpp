@@ -1,6 +1,6 @@
 // The library's lifetime object around the program's run, each step replaced by a line of output.
+#include "app/service_table.h"
 #include "crash/exception_filter.h"
-#include "registry/service_table.h"
 #include "sys/shared_library_impl.h"
 #include "sys/timer_calibration.h"
 

@@ -154,8 +154,9 @@ template <long long* value> BOOL WINAPI scriptedReading(LARGE_INTEGER* reading) 
 
 // Two segments, the unit set again between them, read while the second runs and once stopped:
 // scaled by the timer's own frequency (none: only ticks), less the overhead and never below 0;
-// products beyond 64 bits keep their size and quotients beyond them saturate.
-TEST(Timer, SegmentsAddUpAndReadInEveryUnitUntilARestart) {
+// products beyond 64 bits keep their size and quotients beyond them saturate. A copy reads the
+// same; a restart reads 0 and runs, so the same ticks again read the same.
+TEST(Timer, SegmentsAddUpAndReadInEveryUnitAcrossARestart) {
     const HMODULE platform = GetModuleHandleA("platform.dll");
     ImportPatch counter(platform, "kernel32.dll", "QueryPerformanceCounter",
                         scriptedReading<&g_counter>);
@@ -192,8 +193,20 @@ TEST(Timer, SegmentsAddUpAndReadInEveryUnitUntilARestart) {
         EXPECT_FLOAT_EQ(real, timer.getElapsedTimeReal()) << resolution << " " << ticks;
         timer.stop();
         EXPECT_EQ(whole, timer.getElapsedTime()) << resolution << " " << ticks;
+        Timer copy(Timer::ticks);
+        copy = timer;
+        EXPECT_EQ(whole, copy.getElapsedTime()) << "the copy keeps unit, total and frequency";
         timer.restart();
         EXPECT_TRUE(timer.getElapsedTime() == 0 && timer.getResolution() == resolution);
+        g_counter += ticks;
+        EXPECT_EQ(whole, timer.getElapsedTime()) << resolution << " " << ticks << " restarted";
+        timer.start();
+        timer.stop();
+        timer.stop();
+        EXPECT_EQ(0, timer.getElapsedTime()) << "start again drops the segment, stop again nothing";
+        timer.start();
+        timer.reset();
+        EXPECT_FALSE(timer.isTimerRunning());
     }
 }
 

@@ -1,7 +1,7 @@
 // What runs while the library is loaded and unloaded. One static object keeps the order
 // explicit: its constructor runs the load steps, its destructor undoes them in reverse.
+#include "app/service_table.h"
 #include "crash/exception_filter.h"
-#include "registry/service_table.h"
 #include "sys/shared_library_impl.h"
 #include "sys/timer_calibration.h"
 

@@ -1,8 +1,10 @@
 // The main-loop service: a pump that never waits, the activation callbacks and shell open.
 #include "app/main_impl.h"
 
+#include "app/activation.h"
 #include "registry/interface_members.h"
 #include "registry/service_lifetime.h"
+#include "registry/windows_error.h"
 
 #include <shellapi.h>
 
@@ -84,14 +86,7 @@ bool MainImpl::shellOpen(const char* file, const char* directory, const char* pa
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
     else if (ShellExecuteExA(&info))
         return true;
-    // Formatted whole first, so a small buffer gets the text's start rather than nothing.
-    char text[512] = {};
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, GetLastError(), 0, text, sizeof text,
-                   nullptr);
-    if (errorText && errorTextSize > 0) {
-        std::strncpy(errorText, text, errorTextSize - 1);
-        errorText[errorTextSize - 1] = '\0';
-    }
+    formatWindowsError(GetLastError(), errorText, errorTextSize);
     return false;
 }
 
@@ -99,12 +94,14 @@ void MainImpl::setInstance(void* instance) {
     m_instance = instance;
 }
 
-ActivateCallback MainImpl::getActivateCallback() const {
-    return m_activate;
+void MainImpl::callActivationCallback(HWND window, bool active) const {
+    if (ActivateCallback callback = active ? m_activate : m_deactivate)
+        callback(window);
 }
 
-ActivateCallback MainImpl::getDeactivateCallback() const {
-    return m_deactivate;
+void callActivationCallback(HWND window, bool active) {
+    if (g_mainImpl)
+        g_mainImpl->callActivationCallback(window, active);
 }
 
 bool createMainService() {

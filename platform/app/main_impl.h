@@ -16,11 +16,10 @@ public:
     bool shellOpen(const char* file, const char* directory, const char* parameters, char* errorText,
                    unsigned errorTextSize) override;
 
-    // For the library's own use: PlatWinMain stores the handle, the window procedure
-    // reads the callbacks (either may be null).
+    // For the library's own use: PlatWinMain stores the handle, the window procedure has the
+    // callbacks called (through app/activation.h).
     void setInstance(void* instance);
-    ActivateCallback getActivateCallback() const;
-    ActivateCallback getDeactivateCallback() const;
+    void callActivationCallback(HWND window, bool active) const;
 
 private:
     void* m_instance;

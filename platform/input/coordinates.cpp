@@ -1,31 +1,11 @@
-// Conversions between screen pixels and coordinates normalised over the game window's client
-// area, with y growing upwards.
-#include "input/sys_input_impl.h"
+// Conversions between screen pixels and coordinates normalised over the client area.
+#include "input/coordinates.h"
 
-#include "window/float_rounding.h"
-#include "window/window_manager_impl.h"
+#include "registry/float_rounding.h"
 
 #include <cmath>
 
 namespace {
-
-// The client area as the window manager last saw it, read afresh for every conversion.
-struct ClientArea {
-    int left;
-    int top;
-    int width;
-    int height;
-};
-
-ClientArea clientArea() {
-    ClientArea area = {0, 0, 0, 0};
-    if (g_windowManagerImpl) {
-        g_windowManagerImpl->getWindowPosition(&area.left, &area.top);
-        area.width = g_windowManagerImpl->getScreenWidth();
-        area.height = g_windowManagerImpl->getScreenHeight();
-    }
-    return area;
-}
 
 // whole + part truncated toward zero with no rounding on the way. A float times a pixel count
 // is exact in double, and since whole has no fraction only the sign of the sum decides
@@ -40,31 +20,27 @@ int truncatedSum(int whole, double part) {
 
 // To pixels the window spans W pixels, so 1.0 lands one past the right edge: X0 + x W,
 // truncated toward zero, so a slightly negative x still gives the left edge.
-int SysInputImpl::toScreenX(float x) {
-    const ClientArea area = clientArea();
+int screenX(const ClientArea& area, float x) {
     return truncatedSum(area.left, static_cast<double>(x) * area.width);
 }
 
 // Y0 + H (1 - y), taken as (Y0 + H) - H y so that no step rounds.
-int SysInputImpl::toScreenY(float y) {
-    const ClientArea area = clientArea();
+int screenY(const ClientArea& area, float y) {
     return truncatedSum(area.top + area.height, -(static_cast<double>(y) * area.height));
 }
 
 // From pixels the last column (W - 1) maps to 1.0, so a cursor kept inside the window reads
 // the full range; the two directions are therefore not exact inverses.
-float SysInputImpl::toNormalizedX(int x) {
-    const ClientArea area = clientArea();
+float normalizedX(const ClientArea& area, int x) {
     return roundedQuotient(x - area.left, area.width - 1);
 }
 
 // 1 - (y - Y0) / (H - 1), as one quotient so that it is rounded once.
-float SysInputImpl::toNormalizedY(int y) {
-    const ClientArea area = clientArea();
+float normalizedY(const ClientArea& area, int y) {
     const int last = area.height - 1;
     return roundedQuotient(last - (y - area.top), last);
 }
 
-float SysInputImpl::toNormalizedHeight(int pixels) {
-    return roundedQuotient(pixels, clientArea().height);
+float normalizedHeight(const ClientArea& area, int pixels) {
+    return roundedQuotient(pixels, area.height);
 }

@@ -1,4 +1,6 @@
-// The input service's private implementation.
+// The input service's private implementation. The interface makes it one class; its members are
+// grouped by job: input_impl.cpp (lifetime, enabled flag, confinement), key_events.cpp (key
+// state and callbacks), mouse.cpp and key_names.cpp.
 #pragma once
 
 #include "InputInterface.h"
@@ -34,10 +36,11 @@ public:
     bool isEnabled() override;
     bool getKeyName(unsigned key, unsigned short* buffer, unsigned length) override;
 
-    // One down (or up) report from the system input service: the table entry changes, and
-    // with notify the key's own callback and then the generic ones hear of it. Codes without
-    // an entry are dropped.
-    void updateKeyState(unsigned key, bool down, bool notify);
+    // One press (with the cursor where it was) or release reported by the system input
+    // service: the table entry changes, and with notify the key's own callback and then the
+    // generic ones hear of it. Codes without an entry are dropped.
+    void pressKey(unsigned key, float x, float y, bool notify);
+    void releaseKey(unsigned key, bool notify);
 
 private:
     struct GenericCallback {

@@ -71,18 +71,22 @@ bool isControlDown() {
 
 } // namespace
 
+void offerWindowMessage(UINT message, WPARAM wParam, const ClientArea& area) {
+    if (g_sysInputImpl)
+        g_sysInputImpl->handleWindowMessage(message, wParam, area);
+}
+
 // Everything else (mouse moves, characters, the X buttons, the old wheel message) produces
 // nothing: the mouse position is read when asked, never taken from messages.
-LRESULT SysInputImpl::handleWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM,
-                                          bool* handled) {
-    *handled = false;
+void SysInputImpl::handleWindowMessage(UINT message, WPARAM wParam, const ClientArea& area) {
+    m_clientArea = area;
     if (message == WM_MOUSEWHEEL) {
         // One press and release per message, however many notches it carries.
         const int wheelIndex =
             GET_WHEEL_DELTA_WPARAM(wParam) < 0 ? wheelTowardsIndex : wheelAwayIndex;
         dispatchInputEvent(keyEvent, 1, wheelIndex);
         dispatchInputEvent(keyEvent, 0, wheelIndex);
-        return 0;
+        return;
     }
     for (const MessageEvent& entry : g_messageEvents) {
         if (entry.message == message) {
@@ -94,7 +98,6 @@ LRESULT SysInputImpl::handleWindowMessage(HWND, UINT message, WPARAM wParam, LPA
             break;
         }
     }
-    return 0;
 }
 
 void SysInputImpl::dispatchInputEvent(InputEvent event, int down, int code) {
@@ -135,16 +138,19 @@ void SysInputImpl::updateTable(unsigned index, unsigned secondIndex, int down) {
         return;
     const bool notify = m_captureCallback == nullptr;
     if (down) {
-        g_inputImpl->updateKeyState(index, true, notify);
+        float x = 0.0f;
+        float y = 0.0f;
+        getCursorPosition(&x, &y);
+        g_inputImpl->pressKey(index, x, y, notify);
         if (CaptureCallback capture = m_captureCallback)
             capture(static_cast<int>(index));
         return;
     }
     if (g_inputImpl->isKeyDown(index)) {
-        g_inputImpl->updateKeyState(index, false, notify);
+        g_inputImpl->releaseKey(index, notify);
         return;
     }
     // The button-up after a double-click finds the button up and releases the double-click.
     if (g_inputImpl->isKeyDown(secondIndex))
-        g_inputImpl->updateKeyState(secondIndex, false, notify);
+        g_inputImpl->releaseKey(secondIndex, notify);
 }

@@ -2,28 +2,30 @@
 #include "input/input_impl.h"
 
 #include "input/key_table.h"
-#include "input/sys_input_impl.h"
 
+#include <cstddef>
 #include <new>
 
-void InputImpl::updateKeyState(unsigned key, bool down, bool notify) {
+void InputImpl::pressKey(unsigned key, float x, float y, bool notify) {
     KeyState* entry = keyEntry(key);
     if (!entry)
         return;
-    entry->down = down;
-    if (down) {
-        ++entry->repeatCount;
-        if (g_sysInputImpl)
-            g_sysInputImpl->getCursorPosition(&entry->pressX, &entry->pressY);
-    } else {
-        entry->repeatCount = 0;
-    }
-    if (!notify)
+    entry->down = true;
+    ++entry->repeatCount;
+    entry->pressX = x;
+    entry->pressY = y;
+    if (notify)
+        dispatchKeyEvent(*entry, entry->repeatCount > 1 ? keyRepeated : keyPressed);
+}
+
+void InputImpl::releaseKey(unsigned key, bool notify) {
+    KeyState* entry = keyEntry(key);
+    if (!entry)
         return;
-    int event = keyReleased;
-    if (down)
-        event = entry->repeatCount > 1 ? keyRepeated : keyPressed;
-    dispatchKeyEvent(*entry, event);
+    entry->down = false;
+    entry->repeatCount = 0;
+    if (notify)
+        dispatchKeyEvent(*entry, keyReleased);
 }
 
 // The key's own callback first, then the generic ones by position: the length is read again
@@ -32,7 +34,7 @@ void InputImpl::updateKeyState(unsigned key, bool down, bool notify) {
 void InputImpl::dispatchKeyEvent(KeyState key, int event) {
     if (key.callback)
         key.callback(key.code, event, key.userData);
-    for (size_t i = 0; i < m_genericCallbacks.size(); ++i) {
+    for (std::size_t i = 0; i < m_genericCallbacks.size(); ++i) {
         const GenericCallback generic = m_genericCallbacks[i];
         generic.callback(key.code, event, generic.userData);
     }

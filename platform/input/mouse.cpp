@@ -2,8 +2,7 @@
 #include "input/input_impl.h"
 
 #include "input/sys_input_impl.h"
-#include "window/float_rounding.h"
-#include "window/window_manager_impl.h"
+#include "registry/float_rounding.h"
 
 #include <cmath>
 
@@ -37,12 +36,11 @@ void InputImpl::getMouseDelta(float* dx, float* dy) {
     float x = middle;
     float y = middle;
     readCursor(&x, &y);
-    const int width = g_windowManagerImpl ? g_windowManagerImpl->getScreenWidth() : 0;
-    const int height = g_windowManagerImpl ? g_windowManagerImpl->getScreenHeight() : 0;
+    const ClientArea area = g_sysInputImpl ? g_sysInputImpl->clientArea() : ClientArea();
     if (dx)
-        *dx = offsetOutsideDeadZone(x, width);
+        *dx = offsetOutsideDeadZone(x, area.width);
     if (dy)
-        *dy = offsetOutsideDeadZone(y, height);
+        *dy = offsetOutsideDeadZone(y, area.height);
     centerMouse();
 }
 

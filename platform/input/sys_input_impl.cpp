@@ -1,8 +1,9 @@
 // The system input service: the cursor, its shapes, the callbacks and the service's lifetime.
 #include "input/sys_input_impl.h"
 
+#include "input/coordinates.h"
+#include "registry/float_rounding.h"
 #include "registry/service_lifetime.h"
-#include "window/float_rounding.h"
 
 #include <new>
 
@@ -15,8 +16,8 @@ const char* const sysInputServiceName = "SysIn";
 } // namespace
 
 SysInputImpl::SysInputImpl()
-    : m_captureCallback(nullptr), m_wheelMessage(0), m_clipMinX(0.0f), m_clipMaxX(1.0f),
-      m_clipMaxY(1.0f), m_clipMinY(0.0f), m_confineToWindow(true) {}
+    : m_clientArea(), m_captureCallback(nullptr), m_wheelMessage(0), m_clipMinX(0.0f),
+      m_clipMaxX(1.0f), m_clipMaxY(1.0f), m_clipMinY(0.0f), m_confineToWindow(true) {}
 
 SysInputImpl::~SysInputImpl() {}
 
@@ -31,6 +32,31 @@ bool SysInputImpl::init() {
     return true;
 }
 
+const ClientArea& SysInputImpl::clientArea() const {
+    return m_clientArea;
+}
+
+int SysInputImpl::toScreenX(float x) {
+    return screenX(m_clientArea, x);
+}
+
+int SysInputImpl::toScreenY(float y) {
+    return screenY(m_clientArea, y);
+}
+
+float SysInputImpl::toNormalizedX(int x) {
+    return normalizedX(m_clientArea, x);
+}
+
+float SysInputImpl::toNormalizedY(int y) {
+    return normalizedY(m_clientArea, y);
+}
+
+float SysInputImpl::toNormalizedHeight(int pixels) {
+    return normalizedHeight(m_clientArea, pixels);
+}
+
+// The cursor is read when asked, never taken from messages.
 void SysInputImpl::getCursorPosition(float* x, float* y) {
     POINT cursor = {};
     GetCursorPos(&cursor);

@@ -1,7 +1,12 @@
-// The system input service's private implementation.
+// The system input service's private implementation. The interface makes it one class; its
+// members are grouped by job: sys_input_impl.cpp (cursor, shapes, callbacks, lifetime),
+// cursor_clip.cpp (confinement) and input_messages.cpp (window messages to key events), with the
+// coordinate arithmetic in coordinates.cpp.
 #pragma once
 
 #include "SysInputInterface.h"
+
+#include "input/window_messages.h"
 
 #include <vector>
 
@@ -39,10 +44,10 @@ public:
     void addKeyCallback(int code, SysKeyCallback callback) override;
     HCURSOR setCursor(HCURSOR cursor) override;
 
-    // The window procedure offers every message here first. Never claims one: *handled is
-    // set false and the result is 0, so the procedure goes on as usual.
-    LRESULT handleWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                bool* handled);
+    // Every message of the game window, with its client area (see window_messages.h).
+    void handleWindowMessage(UINT message, WPARAM wParam, const ClientArea& area);
+    // The client area as the window procedure last handed it; all zero before the first message.
+    const ClientArea& clientArea() const;
     // One event: down is 1 for a press and 0 for a release; code is the virtual key for key
     // events and the message's MK_ flags for button events.
     void dispatchInputEvent(InputEvent event, int down, int code);
@@ -59,6 +64,7 @@ private:
     RECT clipPixels(float minX, float maxX, float minY, float maxY);
     bool clipRectIsFull() const;
 
+    ClientArea m_clientArea;
     std::vector<KeyCallbackEntry> m_keyCallbacks; // in the order added; never removed
     CaptureCallback m_captureCallback;
     UINT m_wheelMessage; // registered by init and otherwise unused
@@ -70,7 +76,7 @@ private:
     bool m_confineToWindow;
 };
 
-// The service's instance pointer; the window procedure and the input service use it.
+// The service's instance pointer; the input service and offerWindowMessage use it.
 extern SysInputImpl* g_sysInputImpl;
 
 // Row 4 of the service table, registered as "SysIn".

@@ -1,9 +1,10 @@
 // Modal boxes over the game window and the fatal-error exit.
 #include "sys/sys_dialog_impl.h"
 
-#include "app/main_impl.h"
+#include "MainInterface.h"
+#include "WindowInterface.h"
 #include "registry/service_lifetime.h"
-#include "window/window_manager_impl.h"
+#include "window/close_commands.h"
 
 #include <cstdlib>
 
@@ -12,12 +13,11 @@ SysDialogImpl* g_sysDialogImpl = nullptr;
 namespace {
 
 const char* const sysDialogServiceName = "SysDialog";
-// The command on which the window procedure lets the game window close.
-const WPARAM fatalCloseCommand = 100;
 const UINT hideWithoutChange = SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_HIDEWINDOW; // 0x87
 
 HWND gameWindow() {
-    return g_windowManagerImpl ? g_windowManagerImpl->getWindowHandle() : nullptr;
+    WindowInterface* windows = WindowInterface::i();
+    return windows ? windows->getWindowHandle() : nullptr;
 }
 
 // Drops (or, with dispatch, handles) every message waiting for the window.
@@ -42,7 +42,8 @@ int SysDialogImpl::messageBox(const char* caption, const char* text) {
 }
 
 int SysDialogImpl::dialogBox(unsigned short templateId, const char* text, int controlId) {
-    HINSTANCE instance = static_cast<HINSTANCE>(g_mainImpl ? g_mainImpl->getInstance() : nullptr);
+    MainInterface* mainLoop = MainInterface::i();
+    HINSTANCE instance = static_cast<HINSTANCE>(mainLoop ? mainLoop->getInstance() : nullptr);
     HWND owner = gameWindow();
     m_dialogText = text;
     m_dialogControlId = controlId;
@@ -76,7 +77,7 @@ void SysDialogImpl::fatalError(int exitCode, const char* text, bool debugBreak) 
     if (debugBreak)
         DebugBreak();
     drainWindowMessages(window, false);
-    SendMessageA(window, WM_COMMAND, fatalCloseCommand, reinterpret_cast<LPARAM>(text));
+    SendMessageA(window, WM_COMMAND, fatalErrorClose, reinterpret_cast<LPARAM>(text));
     drainWindowMessages(window, true);
     std::exit(exitCode);
 }

@@ -1,8 +1,8 @@
 // The check createWindow makes of the platform and the desktop's colour depth.
-#include "window/window_manager_impl.h"
+#include "window/desktop_check.h"
 
-#include "app/windows_error.h"
 #include "contracts/diagnostics.h"
+#include "registry/windows_error.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ const char* platformName(DWORD platformId) {
 // Traces the platform and the desktop's depth for the log of any display trouble. Windows 9x
 // may need a restart to change the colour depth, so from a palette desktop (256 colours or
 // fewer) the game is refused with its own message rather than left in a mode it cannot draw in.
-bool WindowManagerImpl::checkDesktopColourDepth() {
+bool checkDesktopColourDepth() {
     OSVERSIONINFOA version = {};
     static_assert(sizeof version == 148, "the version record the check asks for");
     version.dwOSVersionInfoSize = sizeof version;

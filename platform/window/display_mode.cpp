@@ -1,12 +1,10 @@
 // Switching the primary display to the game's full-screen mode and back to the desktop's.
 // Changes are dynamic (CDS_FULLSCREEN): nothing is written to the registry.
 #include "window/display_mode.h"
-#include "window/window_manager_impl.h"
 
 #include "CmdLine.h"
 #include "contracts/diagnostics.h"
-
-#include <algorithm>
+#include "registry/windows_error.h"
 
 bool g_displayModeChanged = false;
 
@@ -61,11 +59,8 @@ bool modeSwitched(LONG result) {
 void traceFailedMove() {
     const DWORD error = GetLastError();
     char text[1024] = {};
-    if (error != 0) {
-        const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, error, 0, text,
-                                            sizeof text, nullptr);
-        text[std::min<DWORD>(length, sizeof text - 1)] = '\0';
-    }
+    if (error != 0)
+        formatWindowsError(error, text, sizeof text);
     dbTracefAux("Windows Error %i:%s", static_cast<int>(error), text);
     SetLastError(0);
 }
@@ -76,9 +71,7 @@ void warnWindowedFallback() {
         "An error occurred trying to switch to fullscreen mode so using windowed instead");
 }
 
-} // namespace
-
-void WindowManagerImpl::traceDisplayChangeResult(LONG code) {
+void traceDisplayChangeResult(LONG code) {
     if (code == DISP_CHANGE_SUCCESSFUL)
         return;
     if (const char* text = displayChangeText(code))
@@ -87,7 +80,9 @@ void WindowManagerImpl::traceDisplayChangeResult(LONG code) {
         dbTracefAux("ChangeDisplaySettings:unknown error: %i", static_cast<int>(code));
 }
 
-void WindowManagerImpl::restoreDisplayMode() {
+} // namespace
+
+void restoreDisplayMode() {
     if (!g_displayModeChanged)
         return;
     // Back to the mode stored in the registry. A failure still clears the flag, so that the
@@ -99,10 +94,10 @@ void WindowManagerImpl::restoreDisplayMode() {
 // Tries, in turn: an enumerated mode of the exact size, depth and "refresh" rate; the size and
 // depth with the driver's choice of rate; the depth alone and then the size. If none holds the
 // game stays in a topmost window on the unchanged desktop.
-void WindowManagerImpl::switchToFullScreen(int width, int height, int bitDepth) {
+void switchToFullScreen(HWND window, int width, int height, int bitDepth) {
     if (g_displayModeChanged)
         return;
-    if (!SetWindowPos(m_window, nullptr, 0, 0, width, height, SWP_NOSIZE | SWP_NOZORDER))
+    if (!SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOSIZE | SWP_NOZORDER))
         traceFailedMove();
 
     int refresh = 0;

@@ -1,32 +1,33 @@
 // The window's geometry as the window procedure last saw it, and the queries that read it.
 #include "window/window_manager_impl.h"
 
-#include "window/float_rounding.h"
+#include "registry/float_rounding.h"
 
+// A popup has no frame, so the window's corner is the client area's.
 void WindowManagerImpl::updateGeometry(HWND window) {
     RECT client = {};
     GetClientRect(window, &client);
-    m_clientWidth = client.right;
-    m_clientHeight = client.bottom;
+    m_geometry.width = client.right;
+    m_geometry.height = client.bottom;
     RECT outer = {};
     GetWindowRect(window, &outer);
-    m_windowX = outer.left;
-    m_windowY = outer.top;
+    m_geometry.left = outer.left;
+    m_geometry.top = outer.top;
 }
 
 void WindowManagerImpl::getWindowPosition(int* x, int* y) {
     if (x)
-        *x = m_windowX;
+        *x = m_geometry.left;
     if (y)
-        *y = m_windowY;
+        *y = m_geometry.top;
 }
 
 int WindowManagerImpl::getWidth() {
-    return m_clientWidth;
+    return m_geometry.width;
 }
 
 int WindowManagerImpl::getHeight() {
-    return m_clientHeight;
+    return m_geometry.height;
 }
 
 int WindowManagerImpl::getBitDepth() {
@@ -35,9 +36,9 @@ int WindowManagerImpl::getBitDepth() {
 
 float WindowManagerImpl::getAspectRatio() {
     // A minimised window has no height; 1.0 keeps projections finite.
-    if (m_clientHeight <= 0)
+    if (m_geometry.height <= 0)
         return 1.0f;
-    return roundedQuotient(m_clientWidth, m_clientHeight);
+    return roundedQuotient(m_geometry.width, m_geometry.height);
 }
 
 // The screen getters go through the virtual table, so an override of the window getters

@@ -3,6 +3,8 @@
 
 #include "registry/interface_members.h"
 #include "registry/service_lifetime.h"
+#include "window/desktop_check.h"
+#include "window/display_mode.h"
 
 WindowManagerImpl* g_windowManagerImpl = nullptr;
 
@@ -31,9 +33,8 @@ WindowInterface* WindowInterface::i() {
 }
 
 WindowManagerImpl::WindowManagerImpl()
-    : m_window(nullptr), m_fullScreen(false), m_className(nullptr), m_windowX(0), m_windowY(0),
-      m_clientWidth(0), m_clientHeight(0), m_bitDepth(0), m_previousWindowProc(0),
-      m_requestedWidth(0), m_requestedHeight(0), m_requestedBitDepth(0) {}
+    : m_window(nullptr), m_fullScreen(false), m_className(nullptr), m_geometry(), m_bitDepth(0),
+      m_previousWindowProc(0), m_requestedWidth(0), m_requestedHeight(0), m_requestedBitDepth(0) {}
 
 WindowManagerImpl::~WindowManagerImpl() {}
 
@@ -96,7 +97,7 @@ bool WindowManagerImpl::createWindow(HWND* window, void* const* instance, const 
 
     // A failed switch still counts as full-screen, so the next activation tries again.
     if (fullScreen)
-        switchToFullScreen(width, height, bitDepth);
+        switchToFullScreen(created, width, height, bitDepth);
     m_fullScreen = fullScreen;
     return true;
 }

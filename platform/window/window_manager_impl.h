@@ -1,7 +1,12 @@
-// The window manager's private implementation.
+// The window manager's private implementation. The interface makes it one class; its members
+// are grouped by job: window_manager_impl.cpp (lifetime, class, creation), window_geometry.cpp,
+// window_proc.cpp (messages) and cursor_count.cpp. The display modes and the desktop check need
+// nothing of it but the window, so they are functions of their own files.
 #pragma once
 
 #include "WindowInterface.h"
+
+#include "input/window_messages.h"
 
 class WindowManagerImpl : public WindowInterface {
 public:
@@ -38,19 +43,11 @@ private:
     LRESULT answerMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void onActivateApp(HWND window, bool active);
 
-    // Display modes of the primary display.
-    bool checkDesktopColourDepth();
-    void switchToFullScreen(int width, int height, int bitDepth);
-    void restoreDisplayMode();
-    static void traceDisplayChangeResult(LONG code);
-
     HWND m_window;
     bool m_fullScreen;
     const char* m_className;
-    int m_windowX;
-    int m_windowY;
-    int m_clientWidth;
-    int m_clientHeight;
+    // Updated on WM_MOVE, WM_SIZE and WM_DISPLAYCHANGE; handed to input with every message.
+    ClientArea m_geometry;
     int m_bitDepth;
     // Non-zero once a window was attached; nothing clears it.
     LONG_PTR m_previousWindowProc;

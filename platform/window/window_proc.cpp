@@ -1,17 +1,13 @@
 // The game window's procedure: geometry, the close protocol, refusals and activation.
 #include "window/window_manager_impl.h"
 
-#include "app/main_impl.h"
+#include "InputInterface.h"
+#include "app/activation.h"
 #include "crash/crash_guard.h"
-#include "input/input_impl.h"
-#include "input/sys_input_impl.h"
+#include "window/close_commands.h"
+#include "window/display_mode.h"
 
 namespace {
-
-// The only close requests the window accepts: the dialog service sends 100 after a fatal
-// error; 101 is accepted the same way for the game's own use.
-const WPARAM fatalErrorClose = 100;
-const WPARAM gameClose = 101;
 
 bool isAcceptedClose(WPARAM wParam) {
     return wParam == fatalErrorClose || wParam == gameClose;
@@ -58,20 +54,13 @@ LRESULT CALLBACK WindowManagerImpl::windowProc(HWND window, UINT message, WPARAM
     return call.result;
 }
 
-// Geometry first, then the system input service, then the window's own answer.
+// Geometry first, then input, then the window's own answer. Input gets every message with the
+// geometry in one call and claims none, so input messages still reach the default procedure.
 LRESULT WindowManagerImpl::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     WindowManagerImpl& manager = *g_windowManagerImpl;
     if (message == WM_MOVE || message == WM_SIZE || message == WM_DISPLAYCHANGE)
         manager.updateGeometry(window);
-    // The system input service sees every message first; it claims none, so input messages
-    // still reach the default procedure below.
-    if (g_sysInputImpl) {
-        bool handled = false;
-        const LRESULT result =
-            g_sysInputImpl->handleWindowMessage(window, message, wParam, lParam, &handled);
-        if (handled)
-            return result;
-    }
+    offerWindowMessage(message, wParam, manager.m_geometry);
     return manager.answerMessage(window, message, wParam, lParam);
 }
 
@@ -118,17 +107,13 @@ LRESULT WindowManagerImpl::answerMessage(HWND window, UINT message, WPARAM wPara
 // and gives the desktop its own.
 void WindowManagerImpl::onActivateApp(HWND window, bool active) {
     // No key may stay held across a task switch, whichever way it goes.
-    if (g_inputImpl)
-        g_inputImpl->clearAllKeys();
-    ActivateCallback callback = nullptr;
-    if (g_mainImpl)
-        callback = active ? g_mainImpl->getActivateCallback() : g_mainImpl->getDeactivateCallback();
-    if (callback)
-        callback(window);
+    if (InputInterface* input = InputInterface::i())
+        input->clearAllKeys();
+    callActivationCallback(window, active);
     if (!m_fullScreen)
         return;
     if (active) {
-        switchToFullScreen(m_requestedWidth, m_requestedHeight, m_requestedBitDepth);
+        switchToFullScreen(m_window, m_requestedWidth, m_requestedHeight, m_requestedBitDepth);
     } else {
         ShowWindow(window, SW_SHOWMINNOACTIVE);
         restoreDisplayMode();

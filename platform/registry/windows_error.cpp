@@ -1,10 +1,10 @@
-// Error boxes with localised texts and traces of failed system calls.
-#include "app/windows_error.h"
+// Failed system calls as text: the system's own, fixed trace texts, and localised error boxes.
+#include "registry/windows_error.h"
 
 #include "contracts/diagnostics.h"
 #include "contracts/localizer.h"
 
-#include <windows.h>
+#include <cstring>
 
 namespace {
 
@@ -24,6 +24,16 @@ const char* windowsErrorText(DWORD code) {
 }
 
 } // namespace
+
+// Formatted whole first, so a small buffer gets the text's start rather than nothing.
+void formatWindowsError(DWORD code, char* text, unsigned size) {
+    if (!text || size == 0)
+        return;
+    char whole[1024] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, whole, sizeof whole - 1, nullptr);
+    std::strncpy(text, whole, size - 1);
+    text[size - 1] = '\0';
+}
 
 void traceLastWindowsError() {
     // The fixed text is the whole format; none of them holds a "%".

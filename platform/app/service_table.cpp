@@ -1,6 +1,6 @@
-// The library's eight services in creation order. Rows whose service is not built yet keep
-// null functions so the walks pass over them.
-#include "registry/service_table.h"
+// The library's eight services in creation order, beside the load order that walks them. This
+// is the one file that includes every service, and it uses only their create and destroy functions.
+#include "app/service_table.h"
 
 #include "app/main_impl.h"
 #include "input/input_impl.h"
