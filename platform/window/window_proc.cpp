@@ -5,6 +5,7 @@
 #include "crash/crash_guard.h"
 #include "input/input_impl.h"
 #include "input/sys_input_impl.h"
+#include "window/display_impl.h"
 
 namespace {
 
@@ -72,7 +73,10 @@ LRESULT WindowManagerImpl::handleMessage(HWND window, UINT message, WPARAM wPara
         if (handled)
             return result;
     }
-    return manager.answerMessage(window, message, wParam, lParam);
+    const LRESULT result = manager.answerMessage(window, message, wParam, lParam);
+    // The display service follows display changes, activation and scale after the window.
+    noteDisplayMessage(window, message, wParam);
+    return result;
 }
 
 // What the window does with a message: each case consumes it or hands it to the default
