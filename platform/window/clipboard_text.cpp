@@ -42,10 +42,9 @@ std::wstring textOf(HANDLE data, bool unicode) {
 
 // The text as a movable block in the clipboard's format, or null.
 HGLOBAL blockOf(const std::wstring& text, bool unicode) {
-    const SIZE_T bytes =
-        unicode ? (text.size() + 1) * sizeof(wchar_t)
-                : SIZE_T(WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr,
-                                             nullptr));
+    const SIZE_T bytes = unicode ? (text.size() + 1) * sizeof(wchar_t)
+                                 : SIZE_T(WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr,
+                                                              0, nullptr, nullptr));
     HGLOBAL block = bytes ? GlobalAlloc(GMEM_MOVEABLE, bytes) : nullptr;
     void* locked = block ? GlobalLock(block) : nullptr;
     if (!locked) {

@@ -11,8 +11,7 @@ int refreshOf(const DEVMODEA& mode) {
 }
 
 DisplayMode modeOf(const DEVMODEA& mode) {
-    return {int(mode.dmPelsWidth), int(mode.dmPelsHeight), int(mode.dmBitsPerPel),
-            refreshOf(mode)};
+    return {int(mode.dmPelsWidth), int(mode.dmPelsHeight), int(mode.dmBitsPerPel), refreshOf(mode)};
 }
 
 bool lessThan(const DisplayMode& a, const DisplayMode& b) {

@@ -1,7 +1,6 @@
 // The desktop's monitors: names, rectangles and the one the game window is on.
 #include "window/display_impl.h"
 
-
 namespace {
 
 BOOL CALLBACK collectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM handles) {

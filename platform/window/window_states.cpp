@@ -9,8 +9,8 @@ namespace {
 // 'DISP' as one four-character code, the display warnings' channel.
 const unsigned displayChannel = 0x44495350;
 
-const LONG_PTR frameStyles = WS_CAPTION | WS_THICKFRAME | WS_SYSMENU | WS_MINIMIZEBOX |
-                             WS_MAXIMIZEBOX;
+const LONG_PTR frameStyles =
+    WS_CAPTION | WS_THICKFRAME | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
 
 DEVMODEA deviceMode(const DisplayMode& mode) {
     DEVMODEA record = {};
@@ -27,14 +27,13 @@ DEVMODEA deviceMode(const DisplayMode& mode) {
 }
 
 bool validMode(const DisplayMode* mode) {
-    return mode && mode->width > 0 && mode->height > 0 && mode->bitDepth > 0 &&
-           mode->refresh >= 0;
+    return mode && mode->width > 0 && mode->height > 0 && mode->bitDepth > 0 && mode->refresh >= 0;
 }
 
 void place(HWND window, LONG_PTR style, HWND order, const RECT& area) {
     SetWindowLongPtrA(window, GWL_STYLE, style);
-    SetWindowPos(window, order, area.left, area.top, area.right - area.left,
-                 area.bottom - area.top, SWP_FRAMECHANGED | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    SetWindowPos(window, order, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                 SWP_FRAMECHANGED | SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
 } // namespace
@@ -101,9 +100,8 @@ bool DisplayImpl::enterFullScreen(HWND window, int monitor, const DisplayMode& m
     const LONG result =
         ChangeDisplaySettingsExA(found->info.deviceName, &record, nullptr, CDS_FULLSCREEN, nullptr);
     if (result != DISP_CHANGE_SUCCESSFUL) {
-        dbTracefAux("ChangeDisplaySettingsEx:%s %ix%ix%i@%i failed with %i",
-                    found->info.deviceName, mode.width, mode.height, mode.bitDepth, mode.refresh,
-                    int(result));
+        dbTracefAux("ChangeDisplaySettingsEx:%s %ix%ix%i@%i failed with %i", found->info.deviceName,
+                    mode.width, mode.height, mode.bitDepth, mode.refresh, int(result));
         dbWarningfAux(displayChannel,
                       "An error occurred trying to switch %s to fullscreen mode so using "
                       "borderless full screen instead",

@@ -1,0 +1,456 @@
+// The display service on the test display's real calls, and on two monitors scripted through
+// platform.dll's imports: modes, window states, scale awareness and the 98/2000 fallbacks.
+#include "DisplayInterface.h"
+#include "PlatApp.h"
+#include "support/arguments.h"
+#include "support/child_process.h"
+#include "support/game_window.h"
+#include "support/records.h"
+
+#include <cstdio>
+#include <deque>
+#include <set>
+#include <utility>
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+DisplayInterface* display() {
+    return DisplayInterface::i();
+}
+
+std::string text(long a, long b, long c, long d, const char* format = "%ld,%ld,%ld,%ld") {
+    char s[64];
+    std::snprintf(s, sizeof s, format, a, b, c, d);
+    return s;
+}
+
+std::string text(const RECT& r) {
+    return text(r.left, r.top, r.right, r.bottom);
+}
+
+Calls modesOf(int monitor) {
+    Calls modes;
+    DisplayMode m = {};
+    for (int i = 0; display()->getMode(monitor, i, &m); ++i)
+        modes.push_back(text(m.width, m.height, m.bitDepth, m.refresh, "%ldx%ldx%ld@%ld"));
+    EXPECT_EQ(display()->getModeCount(monitor), int(modes.size()));
+    return modes;
+}
+
+// PlatWinMain's start-up steps, for a game that does nothing.
+void startGame() {
+    struct NoGame : AppInterface {
+        const char* name() const override { return ""; }
+        int run() override { return 0; }
+    } game;
+    Plat::App::PlatWinMain(GetModuleHandleA(nullptr), nullptr, nullptr, 0, &game);
+}
+
+class DisplayTest : public GameWindowTest {
+protected:
+    void SetUp() override {
+        GameWindowTest::SetUp();
+        ASSERT_TRUE(create(320, 240, 32, false));
+        // Whatever an earlier test scripted, the service reads the monitors again.
+        SendMessageA(m_window, WM_DISPLAYCHANGE, 32, 0);
+    }
+};
+
+// One primary monitor at the origin; its current mode among its modes, each listed once.
+TEST_F(DisplayTest, ListsTheTestDisplayAndItsModes) {
+    DisplayMonitor monitor = {};
+    DisplayMode current = {};
+    ASSERT_EQ(1, display()->getMonitorCount());
+    ASSERT_TRUE(display()->getMonitor(0, &monitor) && display()->getCurrentMode(0, &current));
+    EXPECT_EQ("\\\\.\\DISPLAY1 0,0,1024,768 1", monitor.deviceName + (" " + text(monitor.desktop)) +
+                                                    " " + char('0' + monitor.primary));
+    EXPECT_EQ(0, display()->getWindowMonitor());
+    const Calls modes = modesOf(0);
+    EXPECT_EQ(1, std::count(modes.begin(), modes.end(),
+                            text(current.width, current.height, current.bitDepth, current.refresh,
+                                 "%ldx%ldx%ld@%ld")));
+    EXPECT_EQ(std::set<std::string>(modes.begin(), modes.end()).size(), modes.size());
+    for (int bad : {-1, 1})
+        EXPECT_FALSE(display()->getMonitor(bad, &monitor) || display()->getMode(bad, 0, &current) ||
+                     display()->getCurrentMode(bad, &current) || display()->getModeCount(bad) ||
+                     display()->getMonitorScale(bad) != 0.0f);
+    EXPECT_FALSE(display()->getMonitor(0, nullptr) || display()->getMode(0, -1, &current));
+}
+
+// A new process under the prefix's 144 logical pixels, once scale-aware, sees 1.5.
+TEST_F(DisplayTest, SeesThePrefixsLogicalPixelsOnceScaleAware) {
+    if (GetEnvironmentVariableA("DISPLAY_SCALE_CHILD", nullptr, 0)) {
+        startGame();
+        std::printf("scale %.2f, %s\n", display()->getMonitorScale(0), lastRecord().text);
+        return;
+    }
+    HKEY desktop = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CURRENT_USER, "Control Panel\\Desktop", &desktop));
+    for (DWORD logPixels : {144, 96}) {
+        RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, (const BYTE*)&logPixels, 4);
+        if (logPixels == 96)
+            break;
+        SetEnvironmentVariableA("DISPLAY_SCALE_CHILD", "1");
+        const std::string child = runChild("\"" + programDirectory() +
+                                           "platform_display_tests.exe\" "
+                                           "--gtest_filter=*SeesThePrefixsLogicalPixels*")
+                                      .output;
+        SetEnvironmentVariableA("DISPLAY_SCALE_CHILD", nullptr);
+        EXPECT_NE(std::string::npos, child.find("scale 1.50, Scale awareness: ")) << child;
+    }
+    RegCloseKey(desktop);
+}
+
+// What the scripted system answers, and the calls and traces it saw in order.
+struct Script {
+    Calls timeline;
+    unsigned nextRecord = dbRecordCount();
+    int monitors = 2, enumerations = 0;
+    std::deque<LONG> results;               // mode change answers; success when empty
+    std::set<std::string> missing, refused; // newer calls the system lacks or refuses
+    DWORD platform = VER_PLATFORM_WIN32_NT;
+} g_script;
+
+void note(const std::string& call) {
+    for (const DbRecord& record : recordsSince(g_script.nextRecord))
+        g_script.timeline.push_back((record.kind == dbRecordWarning ? "warning: " : "") +
+                                    std::string(record.text));
+    g_script.nextRecord = dbRecordCount();
+    if (!call.empty())
+        g_script.timeline.push_back(call);
+}
+
+Calls timeline() {
+    note("");
+    return std::exchange(g_script.timeline, {});
+}
+
+// Monitor 0, left of and above the primary monitor 1, has no name of its own and lists
+// duplicates, its default rate as 0 and as 1, and odd rates; the current mode comes first.
+const RECT g_areas[2] = {{-1280, -256, 0, 768}, {0, 0, 1024, 768}};
+const DisplayMode g_modes[2][7] = {{{1280, 1024, 32, 60},
+                                    {640, 480, 16, 1},
+                                    {640, 480, 16, 0},
+                                    {1280, 1024, 32, 60},
+                                    {800, 600, 32, 75},
+                                    {800, 600, 32, 59},
+                                    {1280, 1024, 16, 60}},
+                                   {{1024, 768, 32, 60}}};
+const UINT g_dpi[2] = {120, 144};
+
+int monitorIndex(const char* device) {
+    return device && std::string(device) == "\\\\.\\DISPLAY1" ? 0 : 1;
+}
+
+BOOL WINAPI fakeEnumDisplayMonitors(HDC, LPCRECT, MONITORENUMPROC proc, LPARAM data) {
+    for (int i = 0; i < g_script.monitors; ++i)
+        proc(HMONITOR(INT_PTR(i + 1)), nullptr, const_cast<RECT*>(&g_areas[i]), data);
+    return TRUE;
+}
+
+BOOL WINAPI fakeGetMonitorInfo(HMONITOR handle, MONITORINFO* info) {
+    auto* ex = reinterpret_cast<MONITORINFOEXA*>(info);
+    const INT_PTR i = INT_PTR(handle) - 1;
+    if (i < 0 || i >= g_script.monitors || info->cbSize != sizeof *ex)
+        return FALSE;
+    ex->rcMonitor = ex->rcWork = g_areas[i];
+    ex->rcWork.bottom -= 40;
+    ex->dwFlags = i == 1 ? MONITORINFOF_PRIMARY : 0;
+    std::snprintf(ex->szDevice, sizeof ex->szDevice, "\\\\.\\DISPLAY%d", int(i + 1));
+    return TRUE;
+}
+
+BOOL WINAPI fakeEnumDisplayDevices(LPCSTR device, DWORD, DISPLAY_DEVICEA* found, DWORD) {
+    lstrcpyA(found->DeviceString, "Generic Monitor");
+    return monitorIndex(device) == 1;
+}
+
+BOOL WINAPI fakeEnumDisplaySettings(LPCSTR device, DWORD index, DEVMODEA* mode) {
+    g_script.enumerations += index != ENUM_CURRENT_SETTINGS;
+    const DisplayMode& m =
+        g_modes[monitorIndex(device)][index == ENUM_CURRENT_SETTINGS ? 0 : index];
+    if (index != ENUM_CURRENT_SETTINGS && (index >= 7 || !m.width))
+        return FALSE;
+    mode->dmPelsWidth = DWORD(m.width);
+    mode->dmPelsHeight = DWORD(m.height);
+    mode->dmBitsPerPel = DWORD(m.bitDepth);
+    mode->dmDisplayFrequency = DWORD(m.refresh);
+    return TRUE;
+}
+
+LONG WINAPI fakeChangeDisplaySettingsEx(LPCSTR device, DEVMODEA* m, HWND, DWORD flags, void*) {
+    note(std::string(m ? "change " : "restore ") + device +
+         (m ? text(m->dmPelsWidth, m->dmPelsHeight, m->dmBitsPerPel, m->dmDisplayFrequency,
+                   " %ldx%ldx%ld@%ld") +
+                  text(m->dmFields, flags, 0, 0, " %lx %ld")
+            : ""));
+    const LONG result = g_script.results.empty() ? DISP_CHANGE_SUCCESSFUL : g_script.results[0];
+    if (!g_script.results.empty())
+        g_script.results.pop_front();
+    return result;
+}
+
+HMONITOR WINAPI fakeMonitorFromPoint(POINT point, DWORD) {
+    return HMONITOR(INT_PTR(point.x < 0 ? 1 : 2));
+}
+
+HMONITOR WINAPI fakeMonitorFromWindow(HWND window, DWORD) {
+    RECT r = {};
+    GetWindowRect(window, &r);
+    return fakeMonitorFromPoint({r.left, r.top}, 0);
+}
+
+BOOL WINAPI fakeGetVersionEx(OSVERSIONINFOA* version) {
+    version->dwPlatformId = g_script.platform;
+    return TRUE;
+}
+
+LONG WINAPI fakeChangeDisplaySettings(DEVMODEA*, DWORD) {
+    return DISP_CHANGE_FAILED;
+}
+
+// The newer calls, each noting itself and answering as the script says.
+bool allowed(const std::string& call) {
+    note(call);
+    return !g_script.refused.count(call.substr(0, call.find(' ')));
+}
+BOOL WINAPI fakeSetContext(HANDLE context) {
+    return allowed("SetProcessDpiAwarenessContext " + std::to_string(INT_PTR(context)));
+}
+HRESULT WINAPI fakeSetAwareness(int awareness) {
+    return allowed("SetProcessDpiAwareness " + std::to_string(awareness)) ? S_OK : E_ACCESSDENIED;
+}
+BOOL WINAPI fakeSetAware() {
+    return allowed("SetProcessDPIAware");
+}
+HRESULT WINAPI fakeGetDpi(HMONITOR monitor, int type, UINT* x, UINT* y) {
+    *x = *y = g_dpi[INT_PTR(monitor) - 1];
+    return type == 0 ? S_OK : E_INVALIDARG;
+}
+
+// Only a library named by its full path in the system folder is loaded.
+HMODULE WINAPI fakeLoadLibrary(LPCSTR path) {
+    char folder[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+    const bool system = std::string(path).compare(0, length, folder) == 0 && path[length] == '\\';
+    return system ? LoadLibraryA(path) : nullptr;
+}
+
+FARPROC WINAPI fakeGetProcAddress(HMODULE module, LPCSTR name) {
+    const std::pair<const char*, void*> fakes[] = {
+        {"SetProcessDpiAwarenessContext", (void*)fakeSetContext},
+        {"SetProcessDpiAwareness", (void*)fakeSetAwareness},
+        {"SetProcessDPIAware", (void*)fakeSetAware},
+        {"GetDpiForMonitor", (void*)fakeGetDpi}};
+    for (const auto& fake : fakes) {
+        if (std::string(name) == fake.first)
+            return g_script.missing.count(name) ? nullptr : FARPROC(fake.second);
+    }
+    return GetProcAddress(module, name);
+}
+
+class ScriptedDisplayTest : public DisplayTest {
+protected:
+    void SetUp() override {
+        g_script = Script();
+        for (const ImportPatch& patch : m_patches)
+            ASSERT_TRUE(patch.active());
+        DisplayTest::SetUp();
+        display()->setScaleCallback([](HWND, float s) { note("scale " + std::to_string(s)); });
+        display()->setDisplayChangeCallback([] { note("display changed"); });
+        timeline();
+    }
+    void TearDown() override {
+        display()->setScaleCallback(nullptr);
+        display()->setDisplayChangeCallback(nullptr);
+        DisplayTest::TearDown();
+    }
+
+    // The window's place (or that it is minimised), whether it is topmost or framed, the state.
+    std::string place() {
+        RECT r = {};
+        GetWindowRect(m_window, &r);
+        const LONG_PTR exStyle = GetWindowLongPtrA(m_window, GWL_EXSTYLE);
+        return (IsIconic(m_window) ? "minimised" : text(r)) +
+               (exStyle & WS_EX_TOPMOST ? " topmost" : "") +
+               (GetWindowLongPtrA(m_window, GWL_STYLE) & WS_CAPTION ? " framed" : "") + " " +
+               std::to_string(display()->getWindowState());
+    }
+
+    ImportPatch m_patches[11] = {
+        patchPlatform("user32.dll", "EnumDisplayMonitors", fakeEnumDisplayMonitors),
+        patchPlatform("user32.dll", "GetMonitorInfoA", fakeGetMonitorInfo),
+        patchPlatform("user32.dll", "EnumDisplayDevicesA", fakeEnumDisplayDevices),
+        patchPlatform("user32.dll", "EnumDisplaySettingsA", fakeEnumDisplaySettings),
+        patchPlatform("user32.dll", "ChangeDisplaySettingsExA", fakeChangeDisplaySettingsEx),
+        patchPlatform("user32.dll", "ChangeDisplaySettingsA", fakeChangeDisplaySettings),
+        patchPlatform("user32.dll", "MonitorFromPoint", fakeMonitorFromPoint),
+        patchPlatform("user32.dll", "MonitorFromWindow", fakeMonitorFromWindow),
+        patchPlatform("kernel32.dll", "GetVersionExA", fakeGetVersionEx),
+        patchPlatform("kernel32.dll", "LoadLibraryA", fakeLoadLibrary),
+        patchPlatform("kernel32.dll", "GetProcAddress", fakeGetProcAddress)};
+};
+
+// Both monitors as listed, their modes read once, sorted, without duplicates; a display
+// change or a changed device node lists them again and tells the game.
+TEST_F(ScriptedDisplayTest, ListsTwoMonitorsAndTheirModesOnce) {
+    Calls listed;
+    DisplayMonitor m = {};
+    for (int i = 0; display()->getMonitor(i, &m); ++i)
+        listed.push_back(m.deviceName + (" '" + std::string(m.friendlyName) + "' ") +
+                         text(m.desktop) + " " + text(m.workArea) + (m.primary ? " primary" : ""));
+    EXPECT_EQ((Calls{"\\\\.\\DISPLAY1 '' -1280,-256,0,768 -1280,-256,0,728",
+                     "\\\\.\\DISPLAY2 'Generic Monitor' 0,0,1024,768 0,0,1024,728 primary"}),
+              listed);
+    EXPECT_EQ(1, display()->getWindowMonitor());
+    const int enumerations = g_script.enumerations;
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ((Calls{"640x480x16@0", "800x600x32@59", "800x600x32@75", "1280x1024x16@60",
+                         "1280x1024x32@60"}),
+                  modesOf(0));
+    EXPECT_EQ(Calls{"1024x768x32@60"}, modesOf(1));
+    EXPECT_EQ(enumerations, g_script.enumerations) << "listed once, not per query";
+    const std::tuple<UINT, WPARAM, int> changes[] = {
+        {WM_DEVICECHANGE, 0x8000, 1}, {WM_DEVICECHANGE, 7, 1}, {WM_DISPLAYCHANGE, 16, 2}};
+    for (const auto& change : changes) {
+        g_script.monitors = std::get<2>(change);
+        SendMessageA(m_window, std::get<0>(change), std::get<1>(change), 0);
+        note(std::to_string(display()->getMonitorCount()));
+    }
+    EXPECT_EQ((Calls{"2", "display changed", "1", "display changed", "2"}), timeline());
+}
+
+// Full screen on monitor 0 changes its device and covers it, steps aside in the background;
+// each later state gives the mode back first, windowed restores the frame. A refused mode
+// leaves the game borderless there; destroying the window gives the mode back. Bad arguments
+// and a window the window manager made full screen change nothing.
+TEST_F(ScriptedDisplayTest, SwitchesStatesOnAChosenMonitorAndGivesTheDesktopBack) {
+    const DisplayMode mode = {800, 600, 32, 0}, narrow = {0, 600, 32, 60}, past = {8, 6, 3, -1};
+    SetWindowLongPtrA(m_window, GWL_STYLE, GetWindowLongPtrA(m_window, GWL_STYLE) | WS_CAPTION);
+    const std::string change = "change \\\\.\\DISPLAY1 800x600x32@0 1c0000 4";
+    const std::string restore = "restore \\\\.\\DISPLAY1";
+    const std::tuple<int, int, const DisplayMode*> refused[] = {{1, 0, nullptr}, {1, 0, &narrow},
+                                                                {1, 0, &past},   {2, 2, &mode},
+                                                                {2, -2, &mode},  {3, 0, &mode}};
+    for (const auto& r : refused)
+        EXPECT_FALSE(display()->setWindowState(DisplayInterface::WindowState(std::get<0>(r)),
+                                               std::get<1>(r), std::get<2>(r)));
+    EXPECT_EQ("0,0,320,240 framed 0", place());
+    struct Row {
+        int state, monitor; // 9 deactivates, 10 activates
+        const DisplayMode* mode;
+        LONG result;
+        std::string place;
+        Calls calls;
+    } rows[] = {
+        {1, 0, &mode, 0, "-1280,-256,-480,344 topmost 1", {change}},
+        {9, 0, &mode, 0, "minimised topmost 1", {restore}},
+        {10, 0, &mode, 0, "-1280,-256,-480,344 topmost 1", {change}},
+        {2, 1, &mode, 0, "0,0,1024,768 2", {restore}},
+        {0, -1, &mode, 0, "0,0,320,240 framed 0", {}},
+        {1,
+         0,
+         &mode,
+         DISP_CHANGE_BADMODE,
+         "-1280,-256,0,768 2",
+         {change, "ChangeDisplaySettingsEx:\\\\.\\DISPLAY1 800x600x32@0 failed with -2",
+          "warning: An error occurred trying to switch \\\\.\\DISPLAY1 to fullscreen mode so "
+          "using borderless full screen instead"}},
+        {1, -1, &mode, 0, "-1280,-256,-480,344 topmost 1", {change}},
+    };
+    for (const Row& row : rows) {
+        g_script.results = {row.result};
+        if (row.state < 9)
+            EXPECT_TRUE(display()->setWindowState(DisplayInterface::WindowState(row.state),
+                                                  row.monitor, row.mode));
+        else
+            SendMessageA(m_window, WM_ACTIVATEAPP, row.state == 10, 0);
+        EXPECT_EQ(row.place, place()) << row.state;
+        EXPECT_EQ(row.calls, timeline()) << row.state;
+    }
+    EXPECT_TRUE(manager()->destroyWindow(0, 0));
+    EXPECT_EQ(Calls{restore}, timeline());
+    EXPECT_FALSE(display()->setWindowState(DisplayInterface::borderless, 0, &mode));
+    ASSERT_TRUE(create(320, 240, 32, true));
+    EXPECT_FALSE(display()->setWindowState(DisplayInterface::borderless, 0, &mode));
+}
+
+// The newest awareness the system has, from the system folder, at PlatWinMain; older systems
+// get nothing, and the game's call or switch keeps the system's stretching.
+TEST_F(ScriptedDisplayTest, MarksTheNewestScaleAwarenessAtStartUp) {
+    const std::string context = "SetProcessDpiAwarenessContext -4",
+                      awareness = "SetProcessDpiAwareness 2";
+    const char* const off = "Scale awareness: off, the system stretches the game";
+    struct Row {
+        std::set<std::string> missing, refused;
+        const char* optOut;
+        Calls calls;
+    } rows[] = {
+        {{}, {}, nullptr, {context, "Scale awareness: per-monitor v2"}},
+        {{},
+         {"SetProcessDpiAwarenessContext"},
+         nullptr,
+         {context, awareness, "Scale awareness: per-monitor"}},
+        {{"SetProcessDpiAwarenessContext", "SetProcessDpiAwareness"},
+         {},
+         nullptr,
+         {"SetProcessDPIAware", "Scale awareness: process-wide"}},
+        {{"SetProcessDpiAwarenessContext", "SetProcessDpiAwareness", "SetProcessDPIAware"},
+         {},
+         nullptr,
+         {"Scale awareness: none on this system"}},
+        {{}, {}, "-noscaleaware", {off}},
+        {{}, {}, "", {off}},
+    };
+    for (const Row& row : rows) {
+        g_script.missing = row.missing;
+        g_script.refused = row.refused;
+        Arguments arguments(std::vector<const char*>(row.optOut && *row.optOut, row.optOut));
+        display()->setScaleAware(!row.optOut || *row.optOut);
+        startGame();
+        display()->setScaleAware(true);
+        EXPECT_EQ(row.calls, timeline());
+    }
+}
+
+// Each monitor's own scale, or the desktop's (the test display's 96) without the per-monitor
+// call; a move to another scale keeps the client size in real pixels and tells the game.
+TEST_F(ScriptedDisplayTest, ScalesPerMonitorAndKeepsRealPixelsOnAMove) {
+    const auto scales = [] {
+        return std::vector<float>{display()->getMonitorScale(0), display()->getMonitorScale(1)};
+    };
+    EXPECT_EQ((std::vector<float>{1.25f, 1.5f}), scales());
+    g_script.missing = {"GetDpiForMonitor"};
+    EXPECT_EQ((std::vector<float>{1.0f, 1.0f}), scales());
+    RECT suggested = {0, 0, 480, 360}, client = {};
+    SendMessageA(m_window, 0x02E0, MAKEWPARAM(144, 144), LPARAM(&suggested));
+    GetClientRect(m_window, &client);
+    EXPECT_EQ("0,0,320,240", text(client));
+    EXPECT_EQ(Calls{"scale 1.500000"}, timeline());
+}
+
+// UTF-8 in and out, whole or not at all; the 98 family's 8-bit text loses what its code page
+// lacks. Null, invalid UTF-8 or no window leave the clipboard as it was.
+TEST_F(ScriptedDisplayTest, CopiesClipboardTextAsUtf8) {
+    const std::string text = "h\xc3\xa9llo \xe2\x9c\x93", lossy = "h\xc3\xa9llo ?";
+    for (const auto& row : {std::make_pair(VER_PLATFORM_WIN32_NT, text),
+                            std::make_pair(VER_PLATFORM_WIN32_WINDOWS, lossy)}) {
+        g_script.platform = row.first;
+        ASSERT_TRUE(display()->setClipboardText(text.c_str()));
+        const unsigned needed = display()->getClipboardText(nullptr, 0);
+        std::string got(needed, 'x');
+        EXPECT_EQ(needed, display()->getClipboardText(&got[0], needed - 1));
+        EXPECT_EQ(std::string(needed, 'x'), got) << "nothing is cut";
+        EXPECT_EQ(needed, display()->getClipboardText(&got[0], needed));
+        EXPECT_EQ(row.second + '\0', got);
+    }
+    g_script.platform = VER_PLATFORM_WIN32_NT;
+    EXPECT_FALSE(display()->setClipboardText("\xff") || display()->setClipboardText(nullptr));
+    manager()->destroyWindow(0, 0);
+    EXPECT_FALSE(display()->setClipboardText("new"));
+    EXPECT_EQ(lossy.size() + 1, display()->getClipboardText(nullptr, 0));
+}
+
+} // namespace
