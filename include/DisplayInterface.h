@@ -95,8 +95,9 @@ public:
     // busy. Unicode text on the NT family, the 8-bit text in the system code page on 98/Me.
     virtual unsigned getClipboardText(char* buffer, unsigned size) = 0;
     // Replaces the clipboard's content with UTF-8 text (owned by the game window); false for
-    // null or invalid UTF-8, no window, or a busy clipboard. Characters the 98 family's code
-    // page lacks become its default character there.
+    // null or invalid UTF-8, no window, or a busy clipboard. The 98 family cannot tell invalid
+    // UTF-8 and drops what it cannot read; characters its code page lacks become the code
+    // page's default character.
     virtual bool setClipboardText(const char* text) = 0;
 
     // The library's display service, or null outside the library's lifetime.
