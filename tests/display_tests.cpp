@@ -9,8 +9,8 @@
 
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <set>
+#include <sstream>
 #include <utility>
 
 namespace {
@@ -70,27 +70,24 @@ TEST_F(DisplayTest, ListsTheTestDisplayAndSeesThePrefixsScale) {
     DisplayMode current = {};
     ASSERT_TRUE(display()->getMonitor(0, &m) && display()->getCurrentMode(0, &current));
     const Calls modes = modesOf(0);
-    EXPECT_EQ("1 \\\\.\\DISPLAY1 0,0,1024,768 primary 0 1",
-              std::to_string(display()->getMonitorCount()) + " " + m.deviceName + " " +
-                  text(m.desktop) + (m.primary ? " primary " : " ") +
-                  std::to_string(display()->getWindowMonitor()) + " " +
-                  std::to_string(std::count(modes.begin(), modes.end(), text(current))));
-    EXPECT_EQ(std::set<std::string>(modes.begin(), modes.end()).size(), modes.size());
+    EXPECT_EQ("1 \\\\.\\DISPLAY1 named 0,0,1024,768 primary 0 1",
+              std::to_string(display()->getMonitorCount()) + " " + m.deviceName +
+                  (*m.friendlyName ? " named " : " ") + text(m.desktop) +
+                  (m.primary ? " primary " : " ") + std::to_string(display()->getWindowMonitor()) +
+                  " " + std::to_string(std::count(modes.begin(), modes.end(), text(current))));
     HKEY desktop = nullptr;
+    const DWORD scaled = 144, unscaled = 96;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CURRENT_USER, "Control Panel\\Desktop", &desktop));
-    for (DWORD logPixels : {144, 96}) {
-        RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, (const BYTE*)&logPixels, 4);
-        if (logPixels == 96)
-            break;
-        SetEnvironmentVariableA("DISPLAY_SCALE_CHILD", "1");
-        const std::string child = runChild("\"" + programDirectory() +
-                                           "platform_display_tests.exe\" --gtest_filter=Child.*")
-                                      .output;
-        SetEnvironmentVariableA("DISPLAY_SCALE_CHILD", nullptr);
-        // Some awareness took ("per-monitor..." or "process-wide": Wine 8 takes only the last).
-        EXPECT_NE(std::string::npos, child.find("scale 1.50, Scale awareness: p")) << child;
-    }
+    RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, (const BYTE*)&scaled, 4);
+    SetEnvironmentVariableA("DISPLAY_SCALE_CHILD", "1");
+    const std::string child =
+        runChild("\"" + programDirectory() + "platform_display_tests.exe\" --gtest_filter=Child.*")
+            .output;
+    SetEnvironmentVariableA("DISPLAY_SCALE_CHILD", nullptr);
+    RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, (const BYTE*)&unscaled, 4);
     RegCloseKey(desktop);
+    // Some awareness took ("per-monitor..." or "process-wide": Wine 8 takes only the last).
+    EXPECT_NE(std::string::npos, child.find("scale 1.50, Scale awareness: p")) << child;
 }
 
 // The child's half: start-up marks the process before it has a window.
@@ -106,9 +103,9 @@ struct Script {
     Calls timeline;
     unsigned nextRecord = dbRecordCount();
     int monitors = 2, enumerations = 0;
-    std::deque<LONG> results; // mode change answers; success when empty
-    int missing = 0;          // how many of the newest awareness calls the system lacks
-    bool contextRefused = false, noDpiCall = false;
+    LONG result = DISP_CHANGE_SUCCESSFUL; // the next mode change's answer, then success
+    int missing = 0;                      // how many of the newest awareness calls the system lacks
+    bool noDpiCall = false;
     DWORD platform = VER_PLATFORM_WIN32_NT;
 } g_script;
 
@@ -126,18 +123,17 @@ Calls timeline() {
     return std::exchange(g_script.timeline, {});
 }
 
-// Monitor 0, left of and above the primary monitor 1, has no name of its own and lists
-// duplicates, its default rate as 0 and as 1, and odd rates; the current mode comes first.
-const RECT g_areas[2] = {{-1280, -256, 0, 768}, {0, 0, 1024, 768}};
-const DisplayMode g_modes[2][7] = {{{1280, 1024, 32, 60},
-                                    {640, 480, 16, 1},
-                                    {640, 480, 16, 0},
-                                    {1280, 1024, 32, 60},
-                                    {800, 600, 32, 75},
-                                    {800, 600, 32, 59},
-                                    {1280, 1024, 16, 60}},
-                                   {{1024, 768, 32, 60}}};
-const UINT g_dpi[2] = {120, 144};
+// Monitor 0, left of and above the primary monitor 1, lists duplicates, its default rate as 0
+// and as 1, and odd rates; the current mode comes first.
+const struct {
+    RECT area;
+    const char* modes;
+    UINT dpi;
+} g_monitors[2] = {{{-1280, -256, 0, 768},
+                    "1280x1024x32@60 640x480x16@1 640x480x16@0 1280x1024x32@60 800x600x32@75 "
+                    "800x600x32@59 1280x1024x16@60",
+                    120},
+                   {{0, 0, 1024, 768}, "1024x768x32@60", 144}};
 
 int monitorIndex(const char* device) {
     return device && std::string(device) == "\\\\.\\DISPLAY1" ? 0 : 1;
@@ -145,7 +141,7 @@ int monitorIndex(const char* device) {
 
 BOOL WINAPI fakeEnumDisplayMonitors(HDC, LPCRECT, MONITORENUMPROC proc, LPARAM data) {
     for (int i = 0; i < g_script.monitors; ++i)
-        proc(HMONITOR(INT_PTR(i + 1)), nullptr, const_cast<RECT*>(&g_areas[i]), data);
+        proc(HMONITOR(INT_PTR(i + 1)), nullptr, const_cast<RECT*>(&g_monitors[i].area), data);
     return TRUE;
 }
 
@@ -154,29 +150,23 @@ BOOL WINAPI fakeGetMonitorInfo(HMONITOR handle, MONITORINFO* info) {
     const INT_PTR i = INT_PTR(handle) - 1;
     if (i < 0 || i >= g_script.monitors || info->cbSize != sizeof *ex)
         return FALSE;
-    ex->rcMonitor = ex->rcWork = g_areas[i];
+    ex->rcMonitor = ex->rcWork = g_monitors[i].area;
     ex->rcWork.bottom -= 40;
     ex->dwFlags = i == 1 ? MONITORINFOF_PRIMARY : 0;
     std::snprintf(ex->szDevice, sizeof ex->szDevice, "\\\\.\\DISPLAY%d", int(i + 1));
     return TRUE;
 }
 
-BOOL WINAPI fakeEnumDisplayDevices(LPCSTR device, DWORD, DISPLAY_DEVICEA* found, DWORD) {
-    lstrcpyA(found->DeviceString, "Generic Monitor");
-    return monitorIndex(device) == 1;
-}
-
-BOOL WINAPI fakeEnumDisplaySettings(LPCSTR device, DWORD index, DEVMODEA* mode) {
+BOOL WINAPI fakeEnumDisplaySettings(LPCSTR device, DWORD index, DEVMODEA* m) {
     g_script.enumerations += index != ENUM_CURRENT_SETTINGS;
-    const DisplayMode& m =
-        g_modes[monitorIndex(device)][index == ENUM_CURRENT_SETTINGS ? 0 : index];
-    if (index != ENUM_CURRENT_SETTINGS && (index >= 7 || !m.width))
-        return FALSE;
-    mode->dmPelsWidth = DWORD(m.width);
-    mode->dmPelsHeight = DWORD(m.height);
-    mode->dmBitsPerPel = DWORD(m.bitDepth);
-    mode->dmDisplayFrequency = DWORD(m.refresh);
-    return TRUE;
+    std::istringstream modes(g_monitors[monitorIndex(device)].modes);
+    std::string mode;
+    for (DWORD i = 0; i <= (index == ENUM_CURRENT_SETTINGS ? 0 : index); ++i) {
+        if (!(modes >> mode))
+            return FALSE;
+    }
+    return std::sscanf(mode.c_str(), "%lux%lux%lu@%lu", &m->dmPelsWidth, &m->dmPelsHeight,
+                       &m->dmBitsPerPel, &m->dmDisplayFrequency) == 4;
 }
 
 LONG WINAPI fakeChangeDisplaySettingsEx(LPCSTR device, DEVMODEA* m, HWND, DWORD flags, void*) {
@@ -185,10 +175,7 @@ LONG WINAPI fakeChangeDisplaySettingsEx(LPCSTR device, DEVMODEA* m, HWND, DWORD 
                    " %ldx%ldx%ld@%ld") +
                   text(m->dmFields, flags, 0, 0, " %lx %ld")
             : ""));
-    const LONG result = g_script.results.empty() ? DISP_CHANGE_SUCCESSFUL : g_script.results[0];
-    if (!g_script.results.empty())
-        g_script.results.pop_front();
-    return result;
+    return std::exchange(g_script.result, DISP_CHANGE_SUCCESSFUL);
 }
 
 HMONITOR WINAPI fakeMonitorFromWindow(HWND window, DWORD) {
@@ -205,7 +192,7 @@ BOOL WINAPI fakeGetVersionEx(OSVERSIONINFOA* version) {
 // The newer calls, each noting itself.
 BOOL WINAPI fakeSetContext(HANDLE context) {
     note("SetProcessDpiAwarenessContext " + std::to_string(INT_PTR(context)));
-    return !g_script.contextRefused;
+    return g_script.missing >= 0; // -1: a system that knows the call but not this context
 }
 HRESULT WINAPI fakeSetAwareness(int awareness) {
     note("SetProcessDpiAwareness " + std::to_string(awareness));
@@ -216,7 +203,7 @@ BOOL WINAPI fakeSetAware() {
     return TRUE;
 }
 HRESULT WINAPI fakeGetDpi(HMONITOR monitor, int type, UINT* x, UINT* y) {
-    *x = *y = g_dpi[INT_PTR(monitor) - 1];
+    *x = *y = g_monitors[INT_PTR(monitor) - 1].dpi;
     return type == 0 ? S_OK : E_INVALIDARG;
 }
 
@@ -250,14 +237,7 @@ protected:
         for (const ImportPatch& patch : m_patches)
             ASSERT_TRUE(patch.active());
         DisplayTest::SetUp();
-        display()->setScaleCallback([](HWND, float s) { note("scale " + std::to_string(s)); });
-        display()->setDisplayChangeCallback([] { note("display changed"); });
         timeline();
-    }
-    void TearDown() override {
-        display()->setScaleCallback(nullptr);
-        display()->setDisplayChangeCallback(nullptr);
-        DisplayTest::TearDown();
     }
 
     // The window's place (or that it is minimised), whether it is topmost or framed, the state.
@@ -271,10 +251,9 @@ protected:
                std::to_string(display()->getWindowState());
     }
 
-    ImportPatch m_patches[9] = {
+    ImportPatch m_patches[8] = {
         patchPlatform("user32.dll", "EnumDisplayMonitors", fakeEnumDisplayMonitors),
         patchPlatform("user32.dll", "GetMonitorInfoA", fakeGetMonitorInfo),
-        patchPlatform("user32.dll", "EnumDisplayDevicesA", fakeEnumDisplayDevices),
         patchPlatform("user32.dll", "EnumDisplaySettingsA", fakeEnumDisplaySettings),
         patchPlatform("user32.dll", "ChangeDisplaySettingsExA", fakeChangeDisplaySettingsEx),
         patchPlatform("user32.dll", "MonitorFromWindow", fakeMonitorFromWindow),
@@ -289,10 +268,10 @@ TEST_F(ScriptedDisplayTest, ListsTwoMonitorsAndTheirModesOnce) {
     Calls listed;
     DisplayMonitor m = {};
     for (int i = 0; display()->getMonitor(i, &m); ++i)
-        listed.push_back(m.deviceName + (" '" + std::string(m.friendlyName) + "' ") +
-                         text(m.desktop) + " " + text(m.workArea) + (m.primary ? " primary" : ""));
-    EXPECT_EQ((Calls{"\\\\.\\DISPLAY1 '' -1280,-256,0,768 -1280,-256,0,728",
-                     "\\\\.\\DISPLAY2 'Generic Monitor' 0,0,1024,768 0,0,1024,728 primary"}),
+        listed.push_back(m.deviceName + (" " + text(m.desktop)) + " " + text(m.workArea) +
+                         (m.primary ? " primary" : ""));
+    EXPECT_EQ((Calls{"\\\\.\\DISPLAY1 -1280,-256,0,768 -1280,-256,0,728",
+                     "\\\\.\\DISPLAY2 0,0,1024,768 0,0,1024,728 primary"}),
               listed);
     DisplayMode mode = {};
     EXPECT_TRUE(display()->getCurrentMode(0, &mode) && text(mode) == "1280x1024x32@60" &&
@@ -302,6 +281,7 @@ TEST_F(ScriptedDisplayTest, ListsTwoMonitorsAndTheirModesOnce) {
                      display()->getCurrentMode(bad, &mode) || display()->getModeCount(bad) ||
                      display()->getMonitorScale(bad) != 0.0f || display()->getMode(0, 5, &mode) ||
                      display()->getMode(0, -1, &mode) || display()->getMonitor(0, nullptr));
+    display()->setDisplayChangeCallback([] { note("display changed"); });
     const int enumerations = g_script.enumerations;
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ((Calls{"640x480x16@0", "800x600x32@59", "800x600x32@75", "1280x1024x16@60",
@@ -328,6 +308,10 @@ TEST_F(ScriptedDisplayTest, SwitchesStatesOnAChosenMonitorAndGivesTheDesktopBack
     SetWindowLongPtrA(m_window, GWL_STYLE, GetWindowLongPtrA(m_window, GWL_STYLE) | WS_CAPTION);
     const std::string change = "change \\\\.\\DISPLAY1 800x600x32@0 1c0000 4";
     const std::string restore = "restore \\\\.\\DISPLAY1";
+    const Calls refusedMode = {
+        change, "ChangeDisplaySettingsEx:\\\\.\\DISPLAY1 800x600x32@0 failed with -2",
+        "warning: An error occurred trying to switch \\\\.\\DISPLAY1 to fullscreen mode so "
+        "using borderless full screen instead"};
     const std::tuple<int, int, const DisplayMode*> refused[] = {{1, 0, nullptr}, {1, 0, &narrow},
                                                                 {1, 0, &past},   {2, 2, &mode},
                                                                 {2, -2, &mode},  {3, 0, &mode}};
@@ -347,18 +331,11 @@ TEST_F(ScriptedDisplayTest, SwitchesStatesOnAChosenMonitorAndGivesTheDesktopBack
         {10, 0, &mode, 0, "-1280,-256,-480,344 topmost 1", {change}},
         {2, 1, &mode, 0, "0,0,1024,768 2", {restore}},
         {0, -1, &mode, 0, "0,0,320,240 framed 0", {}},
-        {1,
-         0,
-         &mode,
-         DISP_CHANGE_BADMODE,
-         "-1280,-256,0,768 2",
-         {change, "ChangeDisplaySettingsEx:\\\\.\\DISPLAY1 800x600x32@0 failed with -2",
-          "warning: An error occurred trying to switch \\\\.\\DISPLAY1 to fullscreen mode so "
-          "using borderless full screen instead"}},
+        {1, 0, &mode, DISP_CHANGE_BADMODE, "-1280,-256,0,768 2", refusedMode},
         {1, -1, &mode, 0, "-1280,-256,-480,344 topmost 1", {change}},
     };
     for (const Row& row : rows) {
-        g_script.results = {row.result};
+        g_script.result = row.result;
         if (row.state < 9)
             EXPECT_TRUE(display()->setWindowState(DisplayInterface::WindowState(row.state),
                                                   row.monitor, row.mode));
@@ -382,20 +359,18 @@ TEST_F(ScriptedDisplayTest, MarksTheNewestScaleAwarenessAtStartUp) {
     const char* const off = "Scale awareness: off, the system stretches the game";
     struct Row {
         int missing;
-        bool contextRefused;
         const char* optOut;
         Calls calls;
     } rows[] = {
-        {0, false, nullptr, {context, "Scale awareness: per-monitor v2"}},
-        {0, true, nullptr, {context, awareness, "Scale awareness: per-monitor"}},
-        {2, false, nullptr, {"SetProcessDPIAware", "Scale awareness: process-wide"}},
-        {3, false, nullptr, {"Scale awareness: none on this system"}},
-        {0, false, "-noscaleaware", {off}},
-        {0, false, "", {off}},
+        {0, nullptr, {context, "Scale awareness: per-monitor v2"}},
+        {-1, nullptr, {context, awareness, "Scale awareness: per-monitor"}},
+        {2, nullptr, {"SetProcessDPIAware", "Scale awareness: process-wide"}},
+        {3, nullptr, {"Scale awareness: none on this system"}},
+        {0, "-noscaleaware", {off}},
+        {0, "", {off}},
     };
     for (const Row& row : rows) {
         g_script.missing = row.missing;
-        g_script.contextRefused = row.contextRefused;
         Arguments arguments(std::vector<const char*>(row.optOut && *row.optOut, row.optOut));
         display()->setScaleAware(!row.optOut || *row.optOut);
         startGame();
@@ -413,11 +388,12 @@ TEST_F(ScriptedDisplayTest, ScalesPerMonitorAndKeepsRealPixelsOnAMove) {
     EXPECT_EQ((std::vector<float>{1.25f, 1.5f}), scales());
     g_script.noDpiCall = true;
     EXPECT_EQ((std::vector<float>{1.0f, 1.0f}), scales());
+    display()->setScaleCallback([](HWND, float scale) { note(std::to_string(scale)); });
     RECT suggested = {0, 0, 480, 360}, client = {};
     SendMessageA(m_window, 0x02E0, MAKEWPARAM(144, 144), LPARAM(&suggested));
     GetClientRect(m_window, &client);
     EXPECT_EQ("0,0,320,240", text(client));
-    EXPECT_EQ(Calls{"scale 1.500000"}, timeline());
+    EXPECT_EQ(Calls{"1.500000"}, timeline());
 }
 
 // UTF-8 in and out, whole or not at all, in the family's own format (the other one, which
