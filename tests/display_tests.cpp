@@ -175,6 +175,8 @@ LONG WINAPI fakeChangeDisplaySettingsEx(LPCSTR device, DEVMODEA* m, HWND, DWORD 
                    " %ldx%ldx%ld@%ld") +
                   text(m->dmFields, flags, 0, 0, " %lx %ld")
             : ""));
+    // As the system does, the window hears of the change before the call returns.
+    SendMessageA(WindowInterface::i()->getWindowHandle(), WM_DISPLAYCHANGE, 32, 0);
     return std::exchange(g_script.result, DISP_CHANGE_SUCCESSFUL);
 }
 
@@ -237,6 +239,8 @@ protected:
         for (const ImportPatch& patch : m_patches)
             ASSERT_TRUE(patch.active());
         DisplayTest::SetUp();
+        display()->setDisplayChangeCallback(nullptr);
+        display()->setScaleCallback(nullptr);
         timeline();
     }
 

@@ -35,10 +35,8 @@ DisplayImpl::DisplayImpl()
       m_scaleAware(true), m_state(windowed), m_stateMonitor(-1), m_stateMode(), m_windowed(),
       m_changedDevice() {}
 
-// A mode still set when the library goes would outlive the game's use of it.
-DisplayImpl::~DisplayImpl() {
-    restoreMonitorMode();
-}
+// As with the window manager, unloading gives no mode back: destroying the window does.
+DisplayImpl::~DisplayImpl() {}
 
 void DisplayImpl::setDisplayChangeCallback(DisplayChangeCallback callback) {
     m_displayChangeCallback = callback;
