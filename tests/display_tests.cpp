@@ -266,8 +266,10 @@ protected:
         patchPlatform("kernel32.dll", "GetProcAddress", fakeGetProcAddress)};
 };
 
-// Both monitors as listed, their modes read once, sorted, without duplicates; a display
-// change or a changed device node lists them again and tells the game.
+// Both monitors as listed, their modes read once, sorted, without duplicates, their scales, or
+// the desktop's (the test display's 96) without the per-monitor call; a display change or a
+// changed device node lists them again and tells the game, and a move to another scale keeps
+// the client size in real pixels and tells the game.
 TEST_F(ScriptedDisplayTest, ListsTwoMonitorsAndTheirModesOnce) {
     Calls listed;
     DisplayMonitor m = {};
@@ -285,7 +287,11 @@ TEST_F(ScriptedDisplayTest, ListsTwoMonitorsAndTheirModesOnce) {
                      display()->getCurrentMode(bad, &mode) || display()->getModeCount(bad) ||
                      display()->getMonitorScale(bad) != 0.0f || display()->getMode(0, 5, &mode) ||
                      display()->getMode(0, -1, &mode) || display()->getMonitor(0, nullptr));
+    EXPECT_TRUE(display()->getMonitorScale(0) == 1.25f && display()->getMonitorScale(1) == 1.5f);
+    g_script.noDpiCall = true;
+    EXPECT_TRUE(display()->getMonitorScale(0) == 1.0f && display()->getMonitorScale(1) == 1.0f);
     display()->setDisplayChangeCallback([] { note("display changed"); });
+    display()->setScaleCallback([](HWND, float scale) { note(std::to_string(scale)); });
     const int enumerations = g_script.enumerations;
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ((Calls{"640x480x16@0", "800x600x32@59", "800x600x32@75", "1280x1024x16@60",
@@ -293,14 +299,20 @@ TEST_F(ScriptedDisplayTest, ListsTwoMonitorsAndTheirModesOnce) {
                   modesOf(0));
     EXPECT_EQ(Calls{"1024x768x32@60"}, modesOf(1));
     EXPECT_EQ(enumerations, g_script.enumerations) << "listed once, not per query";
-    const std::tuple<UINT, WPARAM, int> changes[] = {
-        {WM_DEVICECHANGE, 0x8000, 1}, {WM_DEVICECHANGE, 7, 1}, {WM_DISPLAYCHANGE, 16, 2}};
+    const std::tuple<UINT, WPARAM, int> changes[] = {{WM_DEVICECHANGE, 0x8000, 1},
+                                                     {WM_DEVICECHANGE, 7, 1},
+                                                     {WM_DISPLAYCHANGE, 16, 2},
+                                                     {0x02E0, MAKEWPARAM(144, 144), 1}};
+    RECT suggested = {0, 0, 480, 360}, client = {};
     for (const auto& change : changes) {
         g_script.monitors = std::get<2>(change);
-        SendMessageA(m_window, std::get<0>(change), std::get<1>(change), 0);
+        SendMessageA(m_window, std::get<0>(change), std::get<1>(change), LPARAM(&suggested));
         note(std::to_string(display()->getMonitorCount()));
     }
-    EXPECT_EQ((Calls{"2", "display changed", "1", "display changed", "2"}), timeline());
+    GetClientRect(m_window, &client);
+    EXPECT_EQ("0,0,320,240", text(client));
+    EXPECT_EQ((Calls{"2", "display changed", "1", "display changed", "2", "1.500000", "2"}),
+              timeline());
 }
 
 // Full screen on monitor 0 changes its device and covers it, steps aside in the background;
@@ -381,23 +393,6 @@ TEST_F(ScriptedDisplayTest, MarksTheNewestScaleAwarenessAtStartUp) {
         display()->setScaleAware(true);
         EXPECT_EQ(row.calls, timeline());
     }
-}
-
-// Each monitor's own scale, or the desktop's (the test display's 96) without the per-monitor
-// call; a move to another scale keeps the client size in real pixels and tells the game.
-TEST_F(ScriptedDisplayTest, ScalesPerMonitorAndKeepsRealPixelsOnAMove) {
-    const auto scales = [] {
-        return std::vector<float>{display()->getMonitorScale(0), display()->getMonitorScale(1)};
-    };
-    EXPECT_EQ((std::vector<float>{1.25f, 1.5f}), scales());
-    g_script.noDpiCall = true;
-    EXPECT_EQ((std::vector<float>{1.0f, 1.0f}), scales());
-    display()->setScaleCallback([](HWND, float scale) { note(std::to_string(scale)); });
-    RECT suggested = {0, 0, 480, 360}, client = {};
-    SendMessageA(m_window, 0x02E0, MAKEWPARAM(144, 144), LPARAM(&suggested));
-    GetClientRect(m_window, &client);
-    EXPECT_EQ("0,0,320,240", text(client));
-    EXPECT_EQ(Calls{"1.500000"}, timeline());
 }
 
 // UTF-8 in and out, whole or not at all, in the family's own format (the other one, which
