@@ -320,7 +320,8 @@ TEST_F(ScriptedDisplayTest, ListsTwoMonitorsAndTheirModesOnce) {
 // leaves the game borderless there; destroying the window gives the mode back. Bad arguments
 // and a window the window manager made full screen change nothing.
 TEST_F(ScriptedDisplayTest, SwitchesStatesOnAChosenMonitorAndGivesTheDesktopBack) {
-    const DisplayMode mode = {800, 600, 32, 0}, narrow = {0, 600, 32, 60}, past = {8, 6, 3, -1};
+    const DisplayMode mode = {800, 600, 32, 0}, narrow = {0, 600, 32, 60},
+                      badRate = {800, 600, 32, -1};
     SetWindowLongPtrA(m_window, GWL_STYLE, GetWindowLongPtrA(m_window, GWL_STYLE) | WS_CAPTION);
     const std::string change = "change \\\\.\\DISPLAY1 800x600x32@0 1c0000 4";
     const std::string restore = "restore \\\\.\\DISPLAY1";
@@ -328,9 +329,9 @@ TEST_F(ScriptedDisplayTest, SwitchesStatesOnAChosenMonitorAndGivesTheDesktopBack
         change, "ChangeDisplaySettingsEx:\\\\.\\DISPLAY1 800x600x32@0 failed with -2",
         "warning: An error occurred trying to switch \\\\.\\DISPLAY1 to fullscreen mode so "
         "using borderless full screen instead"};
-    const std::tuple<int, int, const DisplayMode*> refused[] = {{1, 0, nullptr}, {1, 0, &narrow},
-                                                                {1, 0, &past},   {2, 2, &mode},
-                                                                {2, -2, &mode},  {3, 0, &mode}};
+    const std::tuple<int, int, const DisplayMode*> refused[] = {{1, 0, nullptr},  {1, 0, &narrow},
+                                                                {1, 0, &badRate}, {2, 2, &mode},
+                                                                {2, -2, &mode},   {3, 0, &mode}};
     for (const auto& r : refused)
         EXPECT_FALSE(display()->setWindowState(DisplayInterface::WindowState(std::get<0>(r)),
                                                std::get<1>(r), std::get<2>(r)));
