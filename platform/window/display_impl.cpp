@@ -32,11 +32,18 @@ HWND managedWindow() {
 
 DisplayImpl::DisplayImpl()
     : m_listed(false), m_displayChangeCallback(nullptr), m_scaleCallback(nullptr),
-      m_scaleAware(true), m_state(windowed), m_stateMonitor(-1), m_stateMode(), m_windowed(),
+      m_scaleAware(true), m_scaleLibrariesLoaded(false), m_user32(nullptr), m_shcore(nullptr),
+      m_getDpi(nullptr), m_state(windowed), m_stateMonitor(-1), m_stateMode(), m_windowed(),
       m_changedDevice() {}
 
-// As with the window manager, unloading gives no mode back: destroying the window does.
-DisplayImpl::~DisplayImpl() {}
+// The scale calls' libraries go back; as with the window manager, unloading gives no mode back:
+// destroying the window does.
+DisplayImpl::~DisplayImpl() {
+    if (m_user32)
+        FreeLibrary(m_user32);
+    if (m_shcore)
+        FreeLibrary(m_shcore);
+}
 
 void DisplayImpl::setDisplayChangeCallback(DisplayChangeCallback callback) {
     m_displayChangeCallback = callback;

@@ -56,7 +56,10 @@ private:
     void restoreMonitorMode();
     void onActivateApp(HWND window, bool active);
 
-    // Scaling.
+    // Scaling. The newer calls' system libraries are loaded at their first use and released
+    // with the service; GetDpiForMonitor is bound then too, null where the system lacks it.
+    typedef HRESULT(WINAPI* GetDpiCall)(HMONITOR, int, UINT*, UINT*);
+    void loadScaleLibraries();
     void onScaleChanged(HWND window, UINT dpi);
 
     std::vector<Monitor> m_monitors;
@@ -64,6 +67,10 @@ private:
     DisplayChangeCallback m_displayChangeCallback;
     ScaleCallback m_scaleCallback;
     bool m_scaleAware;
+    bool m_scaleLibrariesLoaded;
+    HMODULE m_user32;
+    HMODULE m_shcore;
+    GetDpiCall m_getDpi;
     WindowState m_state;
     int m_stateMonitor;
     DisplayMode m_stateMode;

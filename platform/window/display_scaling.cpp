@@ -22,54 +22,39 @@ const int effectiveDpi = 0;
 typedef BOOL(WINAPI* SetContextFunction)(HANDLE);
 typedef HRESULT(WINAPI* SetAwarenessFunction)(int);
 typedef BOOL(WINAPI* SetAwareFunction)();
-typedef HRESULT(WINAPI* GetDpiFunction)(HMONITOR, int, UINT*, UINT*);
 
 // A system library by its full path: a bare name would search the game's folder first.
-class SystemLibrary {
-public:
-    explicit SystemLibrary(const char* name) : m_module(nullptr) {
-        char path[MAX_PATH];
-        const UINT length = GetSystemDirectoryA(path, MAX_PATH);
-        if (length == 0 || length + 1 + std::strlen(name) >= MAX_PATH)
-            return;
-        path[length] = '\\';
-        std::strcpy(path + length + 1, name);
-        m_module = LoadLibraryA(path);
-    }
-    ~SystemLibrary() {
-        if (m_module)
-            FreeLibrary(m_module);
-    }
-    SystemLibrary(const SystemLibrary&) = delete;
-    SystemLibrary& operator=(const SystemLibrary&) = delete;
+HMODULE loadSystemLibrary(const char* name) {
+    char path[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    if (length == 0 || length + 1 + std::strlen(name) >= MAX_PATH)
+        return nullptr;
+    path[length] = '\\';
+    std::strcpy(path + length + 1, name);
+    return LoadLibraryA(path);
+}
 
-    // Null when the library or the function is missing. The detour through void (*)() is the
-    // cast the compiler accepts between unrelated function types.
-    template <typename Function> Function bind(const char* function) const {
-        if (!m_module)
-            return nullptr;
-        return reinterpret_cast<Function>(
-            reinterpret_cast<void (*)()>(GetProcAddress(m_module, function)));
-    }
-
-private:
-    HMODULE m_module;
-};
+// Null when the library or the function is missing. The detour through void (*)() is the cast
+// the compiler accepts between unrelated function types.
+template <typename Function> Function bind(HMODULE module, const char* function) {
+    if (!module)
+        return nullptr;
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void (*)()>(GetProcAddress(module, function)));
+}
 
 // The newest awareness the system offers; each call fails harmlessly when the process is
 // already marked (by a manifest, say), and the next older one is tried.
-const char* markNewestAwareness() {
-    const SystemLibrary user("user32.dll");
-    if (auto setContext = user.bind<SetContextFunction>("SetProcessDpiAwarenessContext")) {
+const char* markNewestAwareness(HMODULE user, HMODULE shcore) {
+    if (auto setContext = bind<SetContextFunction>(user, "SetProcessDpiAwarenessContext")) {
         if (setContext(perMonitorV2Context))
             return "per-monitor v2";
     }
-    const SystemLibrary shcore("shcore.dll");
-    if (auto setAwareness = shcore.bind<SetAwarenessFunction>("SetProcessDpiAwareness")) {
+    if (auto setAwareness = bind<SetAwarenessFunction>(shcore, "SetProcessDpiAwareness")) {
         if (setAwareness(perMonitorAwareness) == S_OK)
             return "per-monitor";
     }
-    if (auto setAware = user.bind<SetAwareFunction>("SetProcessDPIAware")) {
+    if (auto setAware = bind<SetAwareFunction>(user, "SetProcessDPIAware")) {
         if (setAware())
             return "process-wide";
     }
@@ -85,6 +70,17 @@ int desktopDpi() {
 
 } // namespace
 
+// Once for the service's life: the game may ask for a scale every frame, and a library load
+// per frame is a file system search and the loader's lock each time.
+void DisplayImpl::loadScaleLibraries() {
+    if (m_scaleLibrariesLoaded)
+        return;
+    m_scaleLibrariesLoaded = true;
+    m_user32 = loadSystemLibrary("user32.dll");
+    m_shcore = loadSystemLibrary("shcore.dll");
+    m_getDpi = bind<GetDpiCall>(m_shcore, "GetDpiForMonitor");
+}
+
 void DisplayImpl::setScaleAware(bool aware) {
     m_scaleAware = aware;
 }
@@ -96,7 +92,8 @@ void DisplayImpl::markScaleAware() {
         dbTracefAux("Scale awareness: off, the system stretches the game");
         return;
     }
-    const char* awareness = markNewestAwareness();
+    loadScaleLibraries();
+    const char* awareness = markNewestAwareness(m_user32, m_shcore);
     dbTracefAux("Scale awareness: %s", awareness ? awareness : "none on this system");
 }
 
@@ -104,10 +101,9 @@ float DisplayImpl::getMonitorScale(int monitor) {
     const Monitor* found = monitorAt(monitor);
     if (!found)
         return 0.0f;
+    loadScaleLibraries();
     UINT dpiX = 0, dpiY = 0;
-    const SystemLibrary shcore("shcore.dll");
-    const GetDpiFunction getDpi = shcore.bind<GetDpiFunction>("GetDpiForMonitor");
-    if (!getDpi || getDpi(found->handle, effectiveDpi, &dpiX, &dpiY) != S_OK || dpiX == 0)
+    if (!m_getDpi || m_getDpi(found->handle, effectiveDpi, &dpiX, &dpiY) != S_OK || dpiX == 0)
         dpiX = UINT(desktopDpi());
     return roundedQuotient(int(dpiX), unscaledDpi);
 }
