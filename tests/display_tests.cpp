@@ -15,9 +15,8 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-DisplayInterface* display() {
-    return DisplayInterface::i();
-}
+// The library's services exist before the program's own globals are made.
+DisplayInterface* const display = DisplayInterface::i();
 
 __attribute__((format(printf, 1, 2))) std::string text(const char* format, ...) {
     char s[256];
@@ -175,15 +174,15 @@ TEST(Child, ReadsTheTestDisplay) {
     EXPECT_EQ(0u, std::string(lastRecord().text).find("Scale awareness: p"));
     DisplayMonitor m = {};
     DisplayMode current = {}, mode = {};
-    ASSERT_TRUE(display()->getMonitor(0, &m) && display()->getCurrentMode(0, &current));
+    ASSERT_TRUE(display->getMonitor(0, &m) && display->getCurrentMode(0, &current));
     int listed = 0;
-    for (int i = 0; display()->getMode(0, i, &mode); ++i)
+    for (int i = 0; display->getMode(0, i, &mode); ++i)
         listed += text(mode) == text(current);
     EXPECT_EQ("1 0 \\\\.\\DISPLAY1 named 0,0,1024,768 primary 1.50 1",
-              text("%d %d %s %s %s %s %.2f %d", display()->getMonitorCount(),
-                   display()->getWindowMonitor(), m.deviceName, *m.friendlyName ? "named" : "",
+              text("%d %d %s %s %s %s %.2f %d", display->getMonitorCount(),
+                   display->getWindowMonitor(), m.deviceName, *m.friendlyName ? "named" : "",
                    text(m.desktop).c_str(), m.primary ? "primary" : "",
-                   double(display()->getMonitorScale(0)), listed));
+                   double(display->getMonitorScale(0)), listed));
 }
 
 class ScriptedDisplayTest : public GameWindowTest {
@@ -194,14 +193,14 @@ protected:
             ASSERT_TRUE(patch.active());
         GameWindowTest::SetUp();
         ASSERT_TRUE(create(320, 240, 32, false));
-        display()->setDisplayChangeCallback(nullptr);
-        display()->setScaleCallback(nullptr);
+        display->setDisplayChangeCallback(nullptr);
+        display->setScaleCallback(nullptr);
         SendMessageA(m_window, WM_DISPLAYCHANGE, 32, 0);
         timeline();
     }
 
     bool set(int state, int monitor, const DisplayMode* mode) {
-        return display()->setWindowState(DisplayInterface::WindowState(state), monitor, mode);
+        return display->setWindowState(DisplayInterface::WindowState(state), monitor, mode);
     }
     // The window's place or "minimised", topmost, framed, and its state.
     std::string place() {
@@ -210,7 +209,7 @@ protected:
         return text("%s%s%s %d", IsIconic(m_window) ? "minimised" : text(r).c_str(),
                     GetWindowLongPtrA(m_window, GWL_EXSTYLE) & WS_EX_TOPMOST ? " topmost" : "",
                     GetWindowLongPtrA(m_window, GWL_STYLE) & WS_CAPTION ? " framed" : "",
-                    int(display()->getWindowState()));
+                    int(display->getWindowState()));
     }
 
     ImportPatch m_patches[8] = {
@@ -231,13 +230,12 @@ TEST_F(ScriptedDisplayTest, ListsMonitorsAndModesOnceAndAfterEachDisplayChange) 
         Calls listed;
         DisplayMonitor m = {};
         DisplayMode mode = {};
-        for (int i = 0; display()->getMonitor(i, &m) && display()->getCurrentMode(i, &mode); ++i) {
+        for (int i = 0; display->getMonitor(i, &m) && display->getCurrentMode(i, &mode); ++i) {
             listed.push_back(text("%s %s %s%s %.2f, %d modes, now %s:", m.deviceName,
                                   text(m.desktop).c_str(), text(m.workArea).c_str(),
-                                  m.primary ? " primary" : "",
-                                  double(display()->getMonitorScale(i)), display()->getModeCount(i),
-                                  text(mode).c_str()));
-            for (int n = 0; display()->getMode(i, n, &mode); ++n)
+                                  m.primary ? " primary" : "", double(display->getMonitorScale(i)),
+                                  display->getModeCount(i), text(mode).c_str()));
+            for (int n = 0; display->getMode(i, n, &mode); ++n)
                 listed.back() += " " + text(mode);
         }
         return listed;
@@ -251,16 +249,16 @@ TEST_F(ScriptedDisplayTest, ListsMonitorsAndModesOnceAndAfterEachDisplayChange) 
     const std::string counts = text("%d %d", g_script.enumerations, g_script.loads);
     EXPECT_EQ(monitors, list());
     EXPECT_EQ(counts, text("%d %d", g_script.enumerations, g_script.loads)) << "not per query";
-    EXPECT_EQ(1, display()->getWindowMonitor());
+    EXPECT_EQ(1, display->getWindowMonitor());
     DisplayMonitor m = {};
     DisplayMode mode = {};
     for (int bad : {-1, 2})
-        EXPECT_FALSE(display()->getMonitor(bad, &m) || display()->getMode(bad, 0, &mode) ||
-                     display()->getCurrentMode(bad, &mode) || display()->getModeCount(bad) ||
-                     display()->getMonitorScale(bad) != 0.0f || display()->getMode(0, 5, &mode) ||
-                     display()->getMode(0, -1, &mode) || display()->getMonitor(0, nullptr));
-    display()->setDisplayChangeCallback([] { dbTracefAux("display changed"); });
-    display()->setScaleCallback([](HWND, float scale) { dbTracefAux("%.2f", double(scale)); });
+        EXPECT_FALSE(display->getMonitor(bad, &m) || display->getMode(bad, 0, &mode) ||
+                     display->getCurrentMode(bad, &mode) || display->getModeCount(bad) ||
+                     display->getMonitorScale(bad) != 0.0f || display->getMode(0, 5, &mode) ||
+                     display->getMode(0, -1, &mode) || display->getMonitor(0, nullptr));
+    display->setDisplayChangeCallback([] { dbTracefAux("display changed"); });
+    display->setScaleCallback([](HWND, float scale) { dbTracefAux("%.2f", double(scale)); });
     const std::tuple<UINT, WPARAM, int> changes[] = {{WM_DEVICECHANGE, 0x8000, 1},
                                                      {WM_DEVICECHANGE, 7, 1},
                                                      {WM_DISPLAYCHANGE, 16, 2},
@@ -269,7 +267,7 @@ TEST_F(ScriptedDisplayTest, ListsMonitorsAndModesOnceAndAfterEachDisplayChange) 
     for (const auto& change : changes) {
         g_script.monitors = std::get<2>(change);
         SendMessageA(m_window, std::get<0>(change), std::get<1>(change), LPARAM(&suggested));
-        dbTracefAux("%d", display()->getMonitorCount());
+        dbTracefAux("%d", display->getMonitorCount());
     }
     GetClientRect(m_window, &client);
     EXPECT_EQ("0,0,320,240", text(client));
@@ -328,9 +326,9 @@ TEST_F(ScriptedDisplayTest, MarksTheNewestScaleAwarenessAtStartUp) {
         const char* optOut = std::get<1>(row);
         g_script.missing = std::get<0>(row);
         Arguments arguments(std::vector<const char*>(optOut && *optOut, optOut));
-        display()->setScaleAware(!optOut || *optOut);
+        display->setScaleAware(!optOut || *optOut);
         startGame();
-        display()->setScaleAware(true);
+        display->setScaleAware(true);
         EXPECT_EQ(Calls{std::string("Scale awareness: ") + std::get<2>(row)}, timeline());
     }
 }
@@ -344,25 +342,25 @@ TEST_F(ScriptedDisplayTest, CopiesClipboardTextAsUtf8) {
         {VER_PLATFORM_WIN32_WINDOWS, CF_UNICODETEXT, L"wid", lossy}};
     for (const auto& row : rows) {
         g_script.platform = std::get<0>(row);
-        ASSERT_TRUE(display()->setClipboardText(text.c_str()));
+        ASSERT_TRUE(display->setClipboardText(text.c_str()));
         HGLOBAL other = GlobalAlloc(GMEM_MOVEABLE, 8);
         std::memcpy(GlobalLock(other), std::get<2>(row), 8);
         GlobalUnlock(other);
         ASSERT_TRUE(OpenClipboard(nullptr) && SetClipboardData(std::get<1>(row), other) &&
                     CloseClipboard());
-        const unsigned needed = display()->getClipboardText(nullptr, 0);
+        const unsigned needed = display->getClipboardText(nullptr, 0);
         std::string got(needed, 'x');
-        EXPECT_EQ(needed, display()->getClipboardText(&got[0], needed - 1));
+        EXPECT_EQ(needed, display->getClipboardText(&got[0], needed - 1));
         EXPECT_EQ(std::string(needed, 'x'), got) << "nothing is cut";
-        EXPECT_EQ(needed, display()->getClipboardText(&got[0], needed));
+        EXPECT_EQ(needed, display->getClipboardText(&got[0], needed));
         EXPECT_EQ(std::get<3>(row) + '\0', got);
     }
     g_script.platform = VER_PLATFORM_WIN32_NT;
-    const unsigned before = display()->getClipboardText(nullptr, 0);
-    EXPECT_FALSE(display()->setClipboardText("\xff") || display()->setClipboardText(nullptr));
+    const unsigned before = display->getClipboardText(nullptr, 0);
+    EXPECT_FALSE(display->setClipboardText("\xff") || display->setClipboardText(nullptr));
     manager()->destroyWindow(0, 0);
-    EXPECT_FALSE(display()->setClipboardText("new"));
-    EXPECT_EQ(before, display()->getClipboardText(nullptr, 0));
+    EXPECT_FALSE(display->setClipboardText("new"));
+    EXPECT_EQ(before, display->getClipboardText(nullptr, 0));
 }
 
 } // namespace
