@@ -53,7 +53,7 @@ struct Script {
     DWORD platform = VER_PLATFORM_WIN32_NT;
 } g_script;
 
-// The traces since the last look; a warning, whose text is the game's, as "warning".
+// The traces since the last look; a warning shows as just "warning", its wording free to change.
 Calls timeline() {
     Calls texts;
     for (const DbRecord& r : recordsSince(0))
