@@ -6,6 +6,7 @@
 #include "crash/crash_guard.h"
 #include "crash/exception_filter.h"
 #include "crash/runtime_abort.h"
+#include "window/display_impl.h"
 
 #include <windows.h>
 
@@ -28,6 +29,8 @@ int Plat::App::PlatWinMain(void* hInstance, void*, char*, int, AppInterface* app
     bool guarded = !dbIsDebuggerPresent() && !g_noTrap;
     if (g_mainImpl)
         g_mainImpl->setInstance(hInstance);
+    // Before the game's first window, which takes the process's scale awareness as it stands.
+    markProcessScaleAware();
     if (guarded) {
         runAppGuarded(app);
     } else {
