@@ -55,5 +55,15 @@ struct CrashCallback {
 // Call it from the main thread while no crash can be in progress.
 PLAT_API bool AddCrashCallback(CrashFunction function, void* user);
 
+// Takes the current directory out of the process's library search, so that a library the
+// game loads by bare name can no longer come from the folder the game was started in (a
+// downloads folder, when a file association starts it). Off by default because it changes
+// every load of the process, the game's own by bare name included. Where the system has
+// SetDefaultDllDirectories (Windows 8; 7 and Vista with KB2533623) the search becomes the
+// executable's folder and the system's, so the PATH folders go too; on XP SP1 to 7 without
+// it, only the current directory goes. False, with a trace, on older systems, whose search
+// stays as it was.
+PLAT_API bool RemoveCurrentDirectoryFromLibrarySearch();
+
 } // namespace App
 } // namespace Plat
