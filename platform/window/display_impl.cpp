@@ -36,15 +36,6 @@ DisplayImpl::DisplayImpl()
       m_getDpi(nullptr), m_state(windowed), m_stateMonitor(-1), m_stateMode(), m_windowed(),
       m_changedDevice() {}
 
-// The scale calls' libraries go back; as with the window manager, unloading gives no mode back:
-// destroying the window does.
-DisplayImpl::~DisplayImpl() {
-    if (m_user32)
-        FreeLibrary(m_user32);
-    if (m_shcore)
-        FreeLibrary(m_shcore);
-}
-
 void DisplayImpl::setDisplayChangeCallback(DisplayChangeCallback callback) {
     m_displayChangeCallback = callback;
 }

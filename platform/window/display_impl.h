@@ -8,7 +8,6 @@
 class DisplayImpl : public DisplayInterface {
 public:
     DisplayImpl();
-    ~DisplayImpl() override;
 
     int getMonitorCount() override;
     bool getMonitor(int index, DisplayMonitor* monitor) override;
@@ -68,6 +67,8 @@ private:
     ScaleCallback m_scaleCallback;
     bool m_scaleAware;
     bool m_scaleLibrariesLoaded;
+    // Loaded once and never freed: the service ends inside the DLL's unload, where FreeLibrary
+    // must not be called, and the system releases them with the process.
     HMODULE m_user32;
     HMODULE m_shcore;
     GetDpiCall m_getDpi;

@@ -5,8 +5,7 @@
 #include "CmdLine.h"
 #include "contracts/diagnostics.h"
 #include "registry/float_rounding.h"
-
-#include <cstring>
+#include "sys/system_library.h"
 
 namespace {
 
@@ -22,17 +21,6 @@ const int effectiveDpi = 0;
 typedef BOOL(WINAPI* SetContextFunction)(HANDLE);
 typedef HRESULT(WINAPI* SetAwarenessFunction)(int);
 typedef BOOL(WINAPI* SetAwareFunction)();
-
-// A system library by its full path: a bare name would search the game's folder first.
-HMODULE loadSystemLibrary(const char* name) {
-    char path[MAX_PATH];
-    const UINT length = GetSystemDirectoryA(path, MAX_PATH);
-    if (length == 0 || length + 1 + std::strlen(name) >= MAX_PATH)
-        return nullptr;
-    path[length] = '\\';
-    std::strcpy(path + length + 1, name);
-    return LoadLibraryA(path);
-}
 
 // Null when the library or the function is missing. The detour through void (*)() is the cast
 // the compiler accepts between unrelated function types.
