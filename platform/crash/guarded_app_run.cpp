@@ -13,7 +13,7 @@
 #include <excpt.h>
 
 extern "C" LONG appGuardFilter(EXCEPTION_POINTERS* info, void*) {
-    PlatExceptionFilter(info);
+    platExceptionFilter(info);
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
@@ -31,7 +31,7 @@ EXCEPTION_DISPOSITION NTAPI reportDuringSearch(EXCEPTION_RECORD* record, void*, 
                                                void*) {
     if (!(record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND))) {
         EXCEPTION_POINTERS info = {record, context};
-        PlatExceptionFilter(&info);
+        platExceptionFilter(&info);
     }
     return ExceptionContinueSearch;
 }
