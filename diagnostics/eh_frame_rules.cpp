@@ -112,16 +112,16 @@ private:
             return setRule(reg, ruleAtOffset, factored(r.uleb()));
         case cfaOffsetExtendedSf:
             reg = static_cast<unsigned>(r.uleb());
-            return setRule(reg, ruleAtOffset, r.sleb() * m_common.dataAlignment);
+            return setRule(reg, ruleAtOffset, factored(static_cast<ULONG_PTR>(r.sleb())));
         case cfaGnuNegativeOffsetExtended:
             reg = static_cast<unsigned>(r.uleb());
-            return setRule(reg, ruleAtOffset, -factored(r.uleb()));
+            return setRule(reg, ruleAtOffset, factored(0 - r.uleb()));
         case cfaValOffset:
             reg = static_cast<unsigned>(r.uleb());
             return setRule(reg, ruleIsOffset, factored(r.uleb()));
         case cfaValOffsetSf:
             reg = static_cast<unsigned>(r.uleb());
-            return setRule(reg, ruleIsOffset, r.sleb() * m_common.dataAlignment);
+            return setRule(reg, ruleIsOffset, factored(static_cast<ULONG_PTR>(r.sleb())));
         case cfaRestoreExtended:
             return restore(static_cast<unsigned>(r.uleb()));
         case cfaUndefined:
@@ -162,7 +162,7 @@ private:
             break;
         case cfaDefCfaSf:
             cfa.reg = static_cast<unsigned>(r.uleb());
-            cfa.offset = r.sleb() * m_common.dataAlignment;
+            cfa.offset = factored(static_cast<ULONG_PTR>(r.sleb()));
             break;
         case cfaDefCfaRegister:
             cfa.reg = static_cast<unsigned>(r.uleb());
@@ -171,7 +171,7 @@ private:
             cfa.offset = static_cast<LONG_PTR>(r.uleb());
             break;
         case cfaDefCfaOffsetSf:
-            cfa.offset = r.sleb() * m_common.dataAlignment;
+            cfa.offset = factored(static_cast<ULONG_PTR>(r.sleb()));
             break;
         case cfaDefCfaExpression:
             cfa.expressionSize = r.uleb();
@@ -188,8 +188,10 @@ private:
         return cfa.reg < x86RegisterCount;
     }
 
+    // Offsets wrap as the addresses they are added to do: a hostile entry's huge factor
+    // must give some offset, not signed overflow.
     LONG_PTR factored(ULONG_PTR value) const {
-        return static_cast<LONG_PTR>(value) * m_common.dataAlignment;
+        return static_cast<LONG_PTR>(value * static_cast<ULONG_PTR>(m_common.dataAlignment));
     }
 
     bool advance(ULONG_PTR delta) { return moveTo(m_location + delta * m_common.codeAlignment); }

@@ -1,4 +1,5 @@
-// PE images of loaded modules, read through the checked-memory helpers. No heap.
+// PE images of loaded modules, read through the checked-memory helpers. Runs after the
+// fault: no heap.
 #include "module_image.h"
 
 #include "process_memory.h"

@@ -3,10 +3,12 @@
 #include "PlatApp.h"
 #include "crash/exception_filter.h"
 #include "crash/exception_report.h"
+#include "crash/runtime_abort.h"
 #include "support/import_patch.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -226,6 +228,22 @@ TEST(CrashCallbacks, SixtyFourFitThenTheListRefuses) {
     EXPECT_FALSE(Plat::App::AddCrashCallback([] {}, nullptr));
     destroyCrashCallbackList();
     EXPECT_FALSE(Plat::App::AddCrashCallback([] {}, nullptr));
+}
+
+// Installed twice, the abort handler still gives the game's back at unload, but not over
+// one the game set after it.
+TEST(RuntimeAbort, GivesTheGamesHandlerBackAtUnload) {
+    using Handler = void (*)(int);
+    const Handler game = [](int) {}, later = [](int) {};
+    std::signal(SIGABRT, game);
+    installRuntimeAbortHook();
+    installRuntimeAbortHook();
+    removeRuntimeAbortHook();
+    EXPECT_EQ(game, std::signal(SIGABRT, game));
+    installRuntimeAbortHook();
+    std::signal(SIGABRT, later);
+    removeRuntimeAbortHook();
+    EXPECT_EQ(later, std::signal(SIGABRT, SIG_DFL));
 }
 
 TEST(ReportFile, SaysSoWhenTheLogCannotBeCreated) {

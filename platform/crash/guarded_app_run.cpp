@@ -1,6 +1,7 @@
 // The reporting guard around the game's code (its run, and the window procedure that calls
 // its callbacks): it reports the crash while the faulting stack still exists, during the
-// search for a handler, and never handles the exception itself.
+// search for a handler, and never handles the exception itself. Runs after the fault:
+// no heap.
 #include "crash/crash_guard.h"
 
 #include "AppInterface.h"
