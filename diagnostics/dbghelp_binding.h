@@ -14,6 +14,7 @@ struct DbghelpServices {
     decltype(&MiniDumpWriteDump) writeDump; // null when dbghelp or the function is missing
 };
 
-// Binds dbghelp on the first call; later calls return the same services. A call made while another is still binding gets none rather than waiting,
-// since it may be a crash inside the binding itself.
+// Binds dbghelp on the first call; later calls return the same services. A call made while another
+// is still binding gets none rather than waiting, since it may be a crash inside the binding
+// itself.
 const DbghelpServices& dbghelpServices();

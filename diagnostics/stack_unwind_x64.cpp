@@ -76,8 +76,9 @@ bool addFrameLayout(DWORD64 imageBase, DWORD unwindData, int depth, FrameLayout*
         case opAllocateLarge:
             if (i + 1 + operand >= count)
                 return false;
-            layout->size += operand == 0 ? 8 * codes[i + 1]
-                                         : codes[i + 1] | static_cast<ULONG_PTR>(codes[i + 2]) << 16;
+            layout->size += operand == 0
+                                ? 8 * codes[i + 1]
+                                : codes[i + 1] | static_cast<ULONG_PTR>(codes[i + 2]) << 16;
             i += 2 + operand;
             break;
         case opAllocateSmall:
@@ -123,8 +124,7 @@ bool frameInStack(DWORD64 imageBase, const RUNTIME_FUNCTION& function, const CON
     if (layout.frameRegister == 0)
         return true;
     const ULONG_PTR frame = (&context.Rax)[layout.frameRegister];
-    return frame >= layout.frameOffset &&
-           stack.holds(frame - layout.frameOffset, layout.size + 8);
+    return frame >= layout.frameOffset && stack.holds(frame - layout.frameOffset, layout.size + 8);
 }
 
 // How many words above the stack pointer a function without unwind information may have
@@ -134,7 +134,8 @@ const ULONG_PTR leafReach = 0x1000;
 
 // The target of a call rel32 that ends just before returnAddress.
 bool directCallTarget(ULONG_PTR returnAddress, ULONG_PTR* target) {
-    if (!isReadable(returnAddress - 5, 5) || *reinterpret_cast<const BYTE*>(returnAddress - 5) != 0xe8)
+    if (!isReadable(returnAddress - 5, 5) ||
+        *reinterpret_cast<const BYTE*>(returnAddress - 5) != 0xe8)
         return false;
     LONG offset = 0;
     std::memcpy(&offset, reinterpret_cast<const void*>(returnAddress - 4), sizeof offset);

@@ -20,7 +20,7 @@
 // that crashed there.
 #define CRASHER extern "C" __declspec(dllexport) __attribute__((noinline))
 int* volatile g_badAddress = reinterpret_cast<int*>(16); // volatile: the faults stay unseen
-volatile int g_sink = 0; // read into, and divided by while still 0
+volatile int g_sink = 0;                                 // read into, and divided by while still 0
 
 CRASHER void crashByWriting(int* address) {
     *address = 1;
@@ -45,11 +45,10 @@ CRASHER void throwFromGame(const char* what) {
 CRASHER void abortFromGame() {
     std::abort();
 }
-volatile bool g_keepRecursing = true;
 CRASHER int recurseForever(int depth) {
     volatile char page[4096];
     page[0] = static_cast<char>(depth);
-    return g_keepRecursing ? recurseForever(depth + 1) + page[0] : page[0];
+    return g_sink == 0 ? recurseForever(depth + 1) + page[0] : page[0];
 }
 // 100 frames deep, more than the report's 64 lines, then a fault.
 CRASHER int recurseThenCrash(int depth) {
@@ -57,25 +56,21 @@ CRASHER int recurseThenCrash(int depth) {
         crashByWriting(g_badAddress);
     return depth < 100 ? recurseThenCrash(depth + 1) + g_sink : g_sink;
 }
+#if defined(__x86_64__)
+#define REGISTER(name) "%%r" name
+#else
+#define REGISTER(name) "%%e" name
+#endif
 // The saved frame pointer points at itself: a walk that follows it goes round for ever.
 CRASHER __attribute__((optimize("no-omit-frame-pointer"))) void faultInFrameCycle() {
-#if defined(__x86_64__)
-    asm volatile("movq %rbp, (%rbp)\n\tmovl $1, 16");
-#else
-    asm volatile("movl %ebp, (%ebp)\n\tmovl $1, 16");
-#endif
+    asm volatile("mov " REGISTER("bp") ", (" REGISTER("bp") ")\n\tmovl $1, 16" : :);
 }
 // The stack pointer lies in garbage: words that point into the garbage itself.
 CRASHER __attribute__((optimize("no-omit-frame-pointer"))) void faultOnGarbageStack() {
     volatile ULONG_PTR garbage[1024];
     for (int i = 0; i < 1024; ++i)
-        garbage[i] = reinterpret_cast<ULONG_PTR>(&garbage[(i * 613) % 1024]) ^ (i & 1);
-    ULONG_PTR middle = reinterpret_cast<ULONG_PTR>(&garbage[512]);
-#if defined(__x86_64__)
-    asm volatile("mov %0, %%rsp\n\tmovl $1, 16" : : "r"(middle));
-#else
-    asm volatile("mov %0, %%esp\n\tmovl $1, 16" : : "r"(middle));
-#endif
+        garbage[i] = reinterpret_cast<ULONG_PTR>(&garbage[(i * 613) % 1024]);
+    asm volatile("mov %0, " REGISTER("sp") "\n\tmovl $1, 16" : : "r"(&garbage[512]));
 }
 
 namespace {
@@ -120,11 +115,7 @@ CRASHER __attribute__((optimize("no-omit-frame-pointer"))) void faultBelowStackH
     volatile char below[96 * 4096]; // the stack probe on entry commits these pages
     ULONG_PTR hole = reinterpret_cast<ULONG_PTR>(&below[64 * 4096]) & ~ULONG_PTR(4095);
     VirtualFree(reinterpret_cast<void*>(hole), 4096, MEM_DECOMMIT);
-#if defined(__x86_64__)
-    asm volatile("mov %0, %%rsp\n\tmovl $1, 16" : : "r"(hole - 2048));
-#else
-    asm volatile("mov %0, %%esp\n\tmovl $1, 16" : : "r"(hole - 2048));
-#endif
+    asm volatile("mov %0, " REGISTER("sp") "\n\tmovl $1, 16" : : "r"(hole - 2048));
     below[0] = 0;
 }
 
@@ -141,8 +132,8 @@ DWORD g_lockHolder = 0;
 DWORD WINAPI faultWhileReporting(void*) {
     WaitForSingleObject(g_go, INFINITE);
     if (g_mode == "loader-lock") {
-        auto lock = reinterpret_cast<LONG(WINAPI*)(ULONG, ULONG*, ULONG_PTR*)>(
-            reinterpret_cast<void (*)()>(
+        auto lock =
+            reinterpret_cast<LONG(WINAPI*)(ULONG, ULONG*, ULONG_PTR*)>(reinterpret_cast<void (*)()>(
                 GetProcAddress(GetModuleHandleA("ntdll.dll"), "LdrLockLoaderLock")));
         ULONG_PTR cookie = 0;
         lock(0, nullptr, &cookie);
@@ -217,8 +208,8 @@ void crash() {
     } else if (g_mode == "cxx") {
         throwFromGame("escaped run");
     } else if (g_mode == "thread-cxx") {
-        HANDLE thread = CreateThread(nullptr, 0, throwOnThread, nullptr, 0, nullptr);
-        WaitForSingleObject(thread, 30000);
+        // The report ends the process; run returning would race it.
+        WaitForSingleObject(CreateThread(nullptr, 0, throwOnThread, nullptr, 0, nullptr), INFINITE);
     } else if (g_mode == "keycallback" || g_mode == "wndproc") {
         crashWhilePumping(g_mode == "keycallback");
     } else if (g_mode == "twothreads" || g_mode == "loader-lock") {

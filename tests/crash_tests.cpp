@@ -226,8 +226,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "an Integer Divide by Zero", nullptr, 0, CHILD "crashByDividing+0x"},
         // The overflow faults in the stack probe, which the walk leaves for its caller.
         CrashCase{"overflow", "overflow", BOTH, EXCEPTION_STACK_OVERFLOW, "a Stack Overflow",
-                  nullptr, 0, "crash_child.exe+0x|" CHILD "recurseForever+0x", saved, nullptr,
-                  64},
+                  nullptr, 0, "crash_child.exe+0x|" CHILD "recurseForever+0x", saved, nullptr, 64},
         CrashCase{"deep", "deep", BOTH, WRITE, WRITER "|" CHILD "recurseThenCrash+0x", saved,
                   nullptr, 64},
         CrashCase{"cxx", "cxx", BOTH, cxxCode, CXX, "|" THROWER "|" ENTRY},

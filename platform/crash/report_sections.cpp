@@ -76,8 +76,8 @@ void writeReportHeader(ExceptionReport* report) {
     char address[17];
     formatHex(block.instructionPointer, addressDigits, address);
     reportPrintf(report, "%s caused %s in module %s at %04x:%s.\r\n", report->programName,
-                 exceptionName(report->exceptionRecord->ExceptionCode), module,
-                 block.codeSegment, address);
+                 exceptionName(report->exceptionRecord->ExceptionCode), module, block.codeSegment,
+                 address);
 }
 
 void writeSystemInfo(ExceptionReport* report) {

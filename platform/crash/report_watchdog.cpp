@@ -14,11 +14,16 @@ namespace {
 // waits for it rather than kill the game.
 const DWORD reportTimeLimit = 30000;
 
+// How long the installation waits for the thread to run: under the loader lock it cannot.
+const DWORD startTimeLimit = 5000;
+
 HANDLE g_reportBegun = nullptr;
 HANDLE g_watchdog = nullptr;
+HANDLE g_watchdogRunning = nullptr;
 
-DWORD WINAPI watchReport(void* reportBegun) {
-    WaitForSingleObject(static_cast<HANDLE>(reportBegun), INFINITE);
+DWORD WINAPI watchReport(void*) {
+    SetEvent(g_watchdogRunning);
+    WaitForSingleObject(g_reportBegun, INFINITE);
     Sleep(reportTimeLimit);
     TerminateProcess(GetCurrentProcess(), 1);
     return 0;
@@ -26,14 +31,19 @@ DWORD WINAPI watchReport(void* reportBegun) {
 
 } // namespace
 
+// NOTE: a new thread runs the libraries' thread start-up under the loader lock before its
+// own code; had it not done so when another thread takes that lock for good, it would never
+// run. So the installation waits until the thread is in its own code.
 void startReportWatchdog() {
     if (g_watchdog)
         return;
     g_reportBegun = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (!g_reportBegun)
-        return;
+    g_watchdogRunning = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     DWORD id = 0; // Windows 9x refuses a null thread id
-    g_watchdog = CreateThread(nullptr, 0, watchReport, g_reportBegun, 0, &id);
+    if (g_reportBegun && g_watchdogRunning)
+        g_watchdog = CreateThread(nullptr, 0, watchReport, nullptr, 0, &id);
+    if (g_watchdog)
+        WaitForSingleObject(g_watchdogRunning, startTimeLimit);
 }
 
 void armReportWatchdog() {
@@ -48,9 +58,10 @@ void stopReportWatchdog() {
     if (g_watchdog) {
         TerminateThread(g_watchdog, 0);
         CloseHandle(g_watchdog);
-        g_watchdog = nullptr;
     }
     if (g_reportBegun)
         CloseHandle(g_reportBegun);
-    g_reportBegun = nullptr;
+    if (g_watchdogRunning)
+        CloseHandle(g_watchdogRunning);
+    g_watchdog = g_reportBegun = g_watchdogRunning = nullptr;
 }
