@@ -217,9 +217,11 @@ void crash() {
         CloseHandle(CreateThread(nullptr, 0, faultWhileReporting, nullptr, 0, nullptr));
         crashByWriting(g_badAddress);
     } else if (g_mode == "heap") {
-        // Overwrites the bookkeeping in front of a process-heap block, then faults.
+        // Overwrites the bookkeeping in front of a process-heap block, then faults. Not the
+        // next block's: opening the log takes from the heap (the path's conversion), and a
+        // damaged free block there would cost the whole report on any system.
         char* block = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, 64));
-        std::memset(block - 16, 0xcd, 96);
+        std::memset(block - 16, 0xcd, 16 + 64);
         crashByWriting(g_badAddress);
     } else if (g_mode == "memory-lock") {
         ImportPatch stay(GetModuleHandleA("memory.dll"), "kernel32.dll", "EnterCriticalSection",
