@@ -66,9 +66,9 @@ struct ReportFacts {
     char programPath[MAX_PATH]; // empty if it cannot be had
     char programName[MAX_PATH];
     char userName[256];
-    OSVERSIONINFOA version;
-    bool versionKnown;
-    SYSTEM_INFO system;
+    const char* systemName; // null when the version cannot be had
+    DWORD processors;
+    DWORD processorType;
     DWORD memoryMBytes;
 };
 // Gathers the facts; the filter's installation calls it. A report without it names no

@@ -55,9 +55,14 @@ void prepareReportFacts() {
     DWORD size = sizeof g_facts.userName;
     if (!GetUserNameA(g_facts.userName, &size))
         wsprintfA(g_facts.userName, "%s", "Unknown");
-    g_facts.version.dwOSVersionInfoSize = sizeof g_facts.version;
-    g_facts.versionKnown = GetVersionExA(&g_facts.version) != FALSE;
-    GetSystemInfo(&g_facts.system);
+    OSVERSIONINFOA version;
+    ZeroMemory(&version, sizeof version);
+    version.dwOSVersionInfoSize = sizeof version;
+    g_facts.systemName = GetVersionExA(&version) ? systemName(version) : nullptr;
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    g_facts.processors = system.dwNumberOfProcessors;
+    g_facts.processorType = system.dwProcessorType;
     MEMORYSTATUS memory;
     ZeroMemory(&memory, sizeof memory);
     memory.dwLength = sizeof memory;
@@ -87,10 +92,10 @@ void writeSystemInfo(ExceptionReport* report) {
     formatFileTime(now, time, sizeof time);
     reportPrintf(report, "Error occurred at %s.\r\n", time);
     reportPrintf(report, "%s, run by %s.\r\n", report->programName, g_facts.userName);
-    if (g_facts.versionKnown)
-        reportPrintf(report, "%s.\r\n", systemName(g_facts.version));
-    reportPrintf(report, "%d processor(s), type %d.\r\n", g_facts.system.dwNumberOfProcessors,
-                 g_facts.system.dwProcessorType);
+    if (g_facts.systemName)
+        reportPrintf(report, "%s.\r\n", g_facts.systemName);
+    reportPrintf(report, "%d processor(s), type %d.\r\n", g_facts.processors,
+                 g_facts.processorType);
     reportPrintf(report, "%d MBytes physical memory.\r\n", g_facts.memoryMBytes);
 }
 
