@@ -15,10 +15,11 @@
 void Plat::App::EnableExceptionHandling() {
     if (dbIsDebuggerPresent())
         return;
-    // dbghelp is loaded and its symbols set up now, while the process is sound, so the filter
-    // sets up nothing for the first time; without it the report still comes, minus the dump.
+    // What the filter needs is made ready now, while the process is sound, so the filter
+    // sets up nothing for the first time; without dbghelp the report still comes, minus the dump.
     dbPrepareCrashServices();
-    SetUnhandledExceptionFilter(PlatExceptionFilter);
+    prepareCrashFilter();
+    SetUnhandledExceptionFilter(platExceptionFilter);
     installRuntimeAbortHook();
 }
 
