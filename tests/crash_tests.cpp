@@ -79,7 +79,7 @@ enum Dump { saved, mayFail, fails };
 struct CrashCase {
     const char* directory; // also the test's name
     const char* arguments;
-    const char* output;               // what the child prints last; "@" stands for its directory
+    const char* output; // what the child prints last; "@" stands for its directory, "%" the system's
     DWORD code;                       // the exception; the exit code too where nothing reports
     const char* name = nullptr;       // in the report's header; null where no report is written
     const char* accessVerb = nullptr; // "Write to" or "Read from"; null without one
@@ -109,6 +109,13 @@ std::string prepareRun(const std::string& name) {
     return directory;
 }
 
+// The system directory, with a trailing backslash.
+std::string systemFolder() {
+    char folder[MAX_PATH] = {};
+    GetSystemDirectoryA(folder, MAX_PATH);
+    return std::string(folder) + "\\";
+}
+
 // Where the library puts a report that the program's folder refuses.
 std::string userReportFolder() {
     char folder[MAX_PATH] = {};
@@ -131,8 +138,10 @@ TEST_P(CrashMatrix, CallbacksFirstThenTheReportAndExitCodeOne) {
     ChildResult child = runCrashChild(directory, c.arguments);
     ASSERT_TRUE(child.finished);
     std::string output = c.output;
-    for (std::size_t at; (at = output.find('@')) != std::string::npos;)
-        output.replace(at, 1, directory);
+    for (const auto& [mark, text] : {std::make_pair('@', directory), {'%', systemFolder()}}) {
+        for (std::size_t at; (at = output.find(mark)) != std::string::npos;)
+            output.replace(at, 1, text);
+    }
     // Whatever the runtime or the system prints comes first; the child's own lines end it,
     // and no callback ran before them.
     std::size_t tail = child.output.size() - std::min(child.output.size(), output.size());
@@ -270,7 +279,7 @@ INSTANTIATE_TEST_SUITE_P(
         CrashCase{"without_callbacks", "read without-callbacks", "", READ, READER},
         // Without dbghelp the library looks beside the program, then in the system.
         CrashCase{"without_dbghelp", "write without-dbghelp",
-                  "dbghelp refused: @dbghelp.dll\ndbghelp refused: dbghelp.dll\n" BOTH, WRITE,
+                  "dbghelp refused: @dbghelp.dll\ndbghelp refused: %dbghelp.dll\n" BOTH, WRITE,
                   WRITER "|crash_child.exe+0x|platform.dll+0x|" ENTRY, fails},
         CrashCase{"heap", "heap", BOTH, WRITE, WRITER "|crash_child.exe+0x|" ENTRY, mayFail},
         // Another thread holds the memory library's lock for good: the report needs no heap.
@@ -297,9 +306,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CrashLibraries, EachLoadedByItsFullPath) {
     const std::string directory = prepareRun("record_loads");
     const std::string output = runCrashChild(directory, "write record-loads").output;
-    char system[MAX_PATH] = {};
-    GetSystemDirectoryA(system, MAX_PATH);
-    const std::string systemFolder = std::string(system) + "\\";
+    const std::string system = systemFolder();
     std::istringstream lines(output);
     int loads = 0;
     for (std::string line; std::getline(lines, line);) {
@@ -307,7 +314,7 @@ TEST(CrashLibraries, EachLoadedByItsFullPath) {
             continue;
         const std::string path = line.substr(5);
         ++loads;
-        EXPECT_TRUE(lstrcmpiA(path.substr(0, systemFolder.size()).c_str(), systemFolder.c_str()) == 0 ||
+        EXPECT_TRUE(lstrcmpiA(path.substr(0, system.size()).c_str(), system.c_str()) == 0 ||
                     path == directory + "dbghelp.dll")
             << path;
     }
