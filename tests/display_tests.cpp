@@ -2,11 +2,13 @@
 #include "DisplayInterface.h"
 #include "PlatApp.h"
 #include "support/arguments.h"
+#include "support/child_process.h"
 #include "support/game_window.h"
 #include "support/records.h"
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -125,6 +127,38 @@ struct Fake {
         return GetProcAddress(module, name);
     }
 };
+
+// The real test display in a fresh process under 144 logical pixels: one named primary
+// monitor, its current mode among its modes, and the scale 1.5 once start-up made the process
+// scale-aware, as a game's first window would see it.
+TEST(RealDisplay, ListsTheTestDisplayAndSeesThePrefixsScale) {
+    HKEY desktop = nullptr;
+    DWORD scaled = 144, unscaled = 96;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CURRENT_USER, "Control Panel\\Desktop", &desktop));
+    RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, reinterpret_cast<BYTE*>(&scaled), 4);
+    const std::string child =
+        runChild("\"" + programDirectory() + "platform_display_tests.exe\" --gtest_filter=Child.*")
+            .output;
+    EXPECT_NE(std::string::npos, child.find("[  PASSED  ] 1 test.")) << child;
+    RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, reinterpret_cast<BYTE*>(&unscaled), 4);
+    RegCloseKey(desktop);
+}
+
+TEST(Child, ReadsTheTestDisplay) {
+    if (!std::strstr(GetCommandLineA(), "filter=Child"))
+        GTEST_SKIP() << "run by the test above";
+    startGame();
+    DisplayMonitor m = {};
+    DisplayMode current = {}, mode = {};
+    ASSERT_TRUE(display->getMonitor(0, &m) && display->getCurrentMode(0, &current));
+    int listed = 0;
+    for (int i = 0; display->getMode(0, i, &mode); ++i)
+        listed += text(mode) == text(current);
+    EXPECT_EQ("1 0 named 0,0,1024,768 primary 1.50 1",
+              text("%d %d %s %s %s %.2f %d", display->getMonitorCount(), display->getWindowMonitor(),
+                   *m.friendlyName ? "named" : "", text(m.desktop).c_str(),
+                   m.primary ? "primary" : "", double(display->getMonitorScale(0)), listed));
+}
 
 class ScriptedDisplayTest : public GameWindowTest {
 protected:
