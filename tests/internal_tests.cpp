@@ -1,6 +1,7 @@
 // The library's internals on its own code: registry, service walks, lifetime, errors, paths.
 #include "app/service_table.h"
 #include "contracts/memory.h"
+#include "input/key_table.h"
 #include "registry/named_interface_impl.h"
 #include "registry/windows_error.h"
 #include "sys/shared_library_impl.h"
@@ -102,6 +103,14 @@ TEST(WindowsError, TracesTheCodesTextAndClearsTheCode) {
               "1Windows Error: Invalid Flags;1Windows Error: unknown error;"
               "1Windows Error: unknown error;1Windows Error: Invalid Parameter;",
               traces);
+}
+
+// The key table ends at code 255.
+TEST(KeyTable, HasNoEntryFor256) {
+    ASSERT_TRUE(makeKeyTable());
+    EXPECT_EQ(std::make_pair(&g_keyTable[255], static_cast<KeyState*>(nullptr)),
+              std::make_pair(keyEntry(255), keyEntry(256)));
+    freeKeyTable();
 }
 
 // A loader path holds MAX_PATH - 1 characters and its zero, never the byte after the buffer.
