@@ -1,6 +1,7 @@
 // The sample game: reads its switches, binds its sky plug-in, opens its window through the
 // library, paints a short timed frame loop and quits through the message queue like a real
-// game. Switches: -frames N, -fullscreen, -about (shows the about box), -autoconfirm
+// game. Switches: -frames N, -fullscreen, -options (the options screen, with a scripted player
+// who picks a mode and window state and applies it), -about (shows the about box), -autoconfirm
 // (presses OK on every box after a moment, for headless runs), -fatal (an unrecoverable
 // start-up error), -crash read|write|divide|throw (a crash, to show the report).
 #include "AppInterface.h"
@@ -16,6 +17,7 @@
 #include "contracts/diagnostics.h"
 
 #include "demo_input.h"
+#include "demo_options.h"
 #include "demo_resources.h"
 #include "plugin_table.h"
 
@@ -34,6 +36,7 @@ volatile int g_zero = 0;
 struct DemoOptions {
     int frames = 120;
     bool fullScreen = false;
+    bool options = false;
     bool about = false;
     bool autoConfirm = false;
     bool fatal = false;
@@ -44,6 +47,7 @@ DemoOptions readOptions() {
     DemoOptions options;
     CmdLine::Get("frames", options.frames);
     options.fullScreen = CmdLine::Exist("fullscreen");
+    options.options = CmdLine::Exist("options");
     options.about = CmdLine::Exist("about");
     options.autoConfirm = CmdLine::Exist("autoconfirm");
     options.fatal = CmdLine::Exist("fatal");
@@ -119,7 +123,7 @@ void crashOnPurpose(const std::string& kind) {
 
 // One frame: the sky of the hour the frame stands for, and a line of text, drawn off screen
 // and copied in one go so the window never shows half a frame.
-void paintFrame(HWND window, const SkyPluginTable& sky, int frame, int frames) {
+void paintFrame(HWND window, const SkyPluginTable& sky, int frame, int frames, bool options) {
     float hour = 24.0f * float(frame) / float(frames > 0 ? frames : 1);
     unsigned colour = sky.skyColour ? sky.skyColour(hour) : 0x203040;
     RECT client;
@@ -146,6 +150,8 @@ void paintFrame(HWND window, const SkyPluginTable& sky, int frame, int frames) {
     SetBkMode(canvas, TRANSPARENT);
     SetTextColor(canvas, RGB(255, 255, 255));
     TextOutA(canvas, 24, 24, text, length);
+    if (options)
+        drawOptions(canvas);
     BitBlt(screen, 0, 0, client.right, client.bottom, canvas, 0, 0, SRCCOPY);
     SelectObject(canvas, previous);
     DeleteObject(pixels);
@@ -197,7 +203,10 @@ public:
         }
         bool input = startInput();
         std::printf("input service %s\n", input ? "ready" : "missing");
-        runFrames(window, sky, options.frames);
+        const bool optionsShown = options.options && input && startOptions();
+        runFrames(window, sky, options.frames, optionsShown);
+        if (optionsShown)
+            stopOptions();
         if (input)
             stopInput();
         windows->destroyWindow(0, 0);
@@ -211,7 +220,7 @@ public:
 private:
     // Paints and times frames until the last one asks the loop to quit. The first frame is
     // timed apart: it is the one in which the window appears.
-    void runFrames(HWND window, const SkyPluginTable& sky, int frames) {
+    void runFrames(HWND window, const SkyPluginTable& sky, int frames, bool options) {
         MainInterface* main = MainInterface::i();
         Timer frame(Timer::microseconds);
         Timer later(Timer::microseconds);
@@ -219,8 +228,12 @@ private:
         int painted = 0;
         frame.start();
         while (main->pumpMessages()) {
-            paintFrame(window, sky, painted, frames);
+            if (options)
+                updateOptions();
+            paintFrame(window, sky, painted, frames, options);
             playScriptedInput(window, painted);
+            if (options)
+                playScriptedOptions(window, painted);
             if (painted == frames / 2) {
                 std::printf("halfway: frame %d painted\n", painted);
                 std::fflush(stdout);

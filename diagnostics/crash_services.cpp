@@ -1,7 +1,7 @@
 // The crash-time half of the diagnostics library: minidump, stack walk and address names.
-// Crash-time code: no heap, fixed buffers, and every read of process memory checked. The
-// walk and the names are our own; dbghelp, when there is one, adds the minidump and names
-// from debug information.
+// Runs after the fault: no heap, no lock, fixed buffers, and every read of process memory
+// checked. The walk and the names are our own, read from the modules' images; dbghelp,
+// bound while the process was sound, writes the minidump.
 #include "contracts/diagnostics.h"
 
 #include "dbghelp_binding.h"
@@ -13,6 +13,11 @@
 
 namespace {
 
+// The executable's image and file name, which its image need not carry: a program mostly
+// exports nothing.
+const BYTE* g_programImage = nullptr;
+char g_programName[MAX_PATH];
+
 const char* baseNameOf(const char* path) {
     const char* name = path;
     for (const char* c = path; *c; ++c) {
@@ -22,27 +27,12 @@ const char* baseNameOf(const char* path) {
     return name;
 }
 
-// A symbol from debug information. Only one whose extent dbghelp knows and which covers
-// the address counts: without debug information dbghelp names the nearest export below,
-// which may be another function.
-bool symbolName(ULONG_PTR address, char* name, unsigned size, ULONG_PTR* offset) {
-    const DbghelpServices& dbghelp = dbghelpServices();
-    if (!dbghelp.symbolFromAddress)
-        return false;
-    union {
-        SYMBOL_INFO info;
-        char space[sizeof(SYMBOL_INFO) + 256];
-    } symbol;
-    std::memset(&symbol, 0, sizeof symbol);
-    symbol.info.SizeOfStruct = sizeof(SYMBOL_INFO);
-    symbol.info.MaxNameLen = 255;
-    DWORD64 displacement = 0;
-    if (!dbghelp.symbolFromAddress(GetCurrentProcess(), address, &displacement, &symbol.info) ||
-        symbol.info.Size == 0 || displacement >= symbol.info.Size || symbol.info.Name[0] == 0)
-        return false;
-    std::snprintf(name, size, "%s", symbol.info.Name);
-    *offset = static_cast<ULONG_PTR>(displacement);
-    return true;
+// The module's name without asking the loader, whose lock a damaged process may never give
+// back: the executable's as prepared, a library's from its export directory.
+const char* moduleNameOf(const BYTE* image) {
+    if (image == g_programImage)
+        return g_programName;
+    return exportedModuleName(image);
 }
 
 // The nearest export below the address, only where it is the start of the function that
@@ -88,6 +78,12 @@ int walkStack(const CONTEXT& context, LONG_PTR* addresses, int capacity, int ski
 } // namespace
 
 bool dbPrepareCrashServices() {
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    if (length > 0 && length < sizeof path) {
+        std::snprintf(g_programName, sizeof g_programName, "%s", baseNameOf(path));
+        g_programImage = reinterpret_cast<const BYTE*>(GetModuleHandleA(nullptr));
+    }
     return dbghelpServices().writeDump != nullptr;
 }
 
@@ -130,17 +126,14 @@ bool dbConvertAddress(LONG_PTR address, char* buffer, unsigned size) {
         return false;
     ULONG_PTR at = static_cast<ULONG_PTR>(address);
     const BYTE* image = moduleImageOf(at);
-    char path[MAX_PATH];
-    if (!image || GetModuleFileNameA(reinterpret_cast<HMODULE>(const_cast<BYTE*>(image)), path,
-                                     sizeof path) == 0) {
+    const char* moduleName = image ? moduleNameOf(image) : nullptr;
+    if (!moduleName) {
         std::snprintf(buffer, size, "0x%p", reinterpret_cast<void*>(at));
         return false;
     }
-    const char* moduleName = baseNameOf(path);
     char name[256];
     ULONG_PTR offset = 0;
-    if (symbolName(at, name, sizeof name, &offset) ||
-        exportName(image, at, name, sizeof name, &offset)) {
+    if (exportName(image, at, name, sizeof name, &offset)) {
         std::snprintf(buffer, size, "%s!%s+0x%llx", moduleName, name,
                       static_cast<unsigned long long>(offset));
     } else {

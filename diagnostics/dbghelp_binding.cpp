@@ -45,18 +45,6 @@ void bindServices(DbghelpServices* services) {
     if (!dbghelp)
         return;
     bindFunction(dbghelp, "MiniDumpWriteDump", &services->writeDump);
-    decltype(&SymGetOptions) getOptions;
-    decltype(&SymSetOptions) setOptions;
-    decltype(&SymInitialize) initialize;
-    decltype(&SymFromAddr) fromAddress;
-    if (!bindFunction(dbghelp, "SymGetOptions", &getOptions) ||
-        !bindFunction(dbghelp, "SymSetOptions", &setOptions) ||
-        !bindFunction(dbghelp, "SymInitialize", &initialize) ||
-        !bindFunction(dbghelp, "SymFromAddr", &fromAddress))
-        return;
-    setOptions(getOptions() | SYMOPT_UNDNAME | SYMOPT_DEFERRED_LOADS);
-    if (initialize(GetCurrentProcess(), nullptr, TRUE))
-        services->symbolFromAddress = fromAddress;
 }
 
 } // namespace

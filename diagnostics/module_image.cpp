@@ -1,4 +1,5 @@
-// PE images of loaded modules, read through the checked-memory helpers. No heap.
+// PE images of loaded modules, read through the checked-memory helpers. Runs after the
+// fault: no heap.
 #include "module_image.h"
 
 #include "process_memory.h"
@@ -37,24 +38,50 @@ const BYTE* moduleImageOf(ULONG_PTR address) {
     return image;
 }
 
-// Names and tables are taken only where they lie inside the readable export directory.
-const char* nearestExport(const BYTE* image, DWORD rva, DWORD* exportRva) {
+namespace {
+
+// The export directory of a module, checked readable whole; [first, end) are its rvas.
+const IMAGE_EXPORT_DIRECTORY* exportDirectory(const BYTE* image, DWORD* first, DWORD* end) {
     const IMAGE_NT_HEADERS* nt = moduleHeaders(image);
     if (!nt || nt->OptionalHeader.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_EXPORT)
         return nullptr;
     const IMAGE_DATA_DIRECTORY& directory =
         nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
-    DWORD first = directory.VirtualAddress;
-    DWORD end = first + directory.Size;
+    *first = directory.VirtualAddress;
+    *end = *first + directory.Size;
     ULONG_PTR base = reinterpret_cast<ULONG_PTR>(image);
-    if (first == 0 || end <= first || end > nt->OptionalHeader.SizeOfImage ||
-        directory.Size < sizeof(IMAGE_EXPORT_DIRECTORY) || !isReadable(base + first, end - first))
+    if (*first == 0 || *end <= *first || *end > nt->OptionalHeader.SizeOfImage ||
+        directory.Size < sizeof(IMAGE_EXPORT_DIRECTORY) ||
+        !isReadable(base + *first, *end - *first))
         return nullptr;
+    return reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + *first);
+}
+
+// A name at rva that ends inside the export directory.
+const char* directoryText(const BYTE* image, DWORD rva, DWORD first, DWORD end) {
+    if (rva < first || rva >= end || !std::memchr(image + rva, 0, end - rva))
+        return nullptr;
+    return reinterpret_cast<const char*>(image + rva);
+}
+
+} // namespace
+
+const char* exportedModuleName(const BYTE* image) {
+    DWORD first = 0, end = 0;
+    const IMAGE_EXPORT_DIRECTORY* exports = exportDirectory(image, &first, &end);
+    return exports ? directoryText(image, exports->Name, first, end) : nullptr;
+}
+
+// Names and tables are taken only where they lie inside the readable export directory.
+const char* nearestExport(const BYTE* image, DWORD rva, DWORD* exportRva) {
+    DWORD first = 0, end = 0;
+    const IMAGE_EXPORT_DIRECTORY* exports = exportDirectory(image, &first, &end);
+    if (!exports)
+        return nullptr;
+    ULONG_PTR base = reinterpret_cast<ULONG_PTR>(image);
     auto inside = [&](DWORD at, ULONG_PTR size) {
         return at >= first && at <= end && end - at >= size;
     };
-    const IMAGE_EXPORT_DIRECTORY* exports =
-        reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + first);
     DWORD count = exports->NumberOfNames;
     if (count > 0x10000 || !inside(exports->AddressOfNames, count * sizeof(DWORD)) ||
         !inside(exports->AddressOfNameOrdinals, count * sizeof(WORD)) ||
@@ -66,14 +93,14 @@ const char* nearestExport(const BYTE* image, DWORD rva, DWORD* exportRva) {
     const char* best = nullptr;
     DWORD bestRva = 0;
     for (DWORD i = 0; i < count; ++i) {
-        if (ordinals[i] >= exports->NumberOfFunctions || !inside(names[i], 1))
+        if (ordinals[i] >= exports->NumberOfFunctions)
             continue;
         DWORD candidate = functions[ordinals[i]];
         bool forwarder = candidate >= first && candidate < end;
-        if (forwarder || candidate > rva || (best && candidate <= bestRva) ||
-            !std::memchr(reinterpret_cast<const void*>(base + names[i]), 0, end - names[i]))
+        const char* name = directoryText(image, names[i], first, end);
+        if (forwarder || candidate > rva || (best && candidate <= bestRva) || !name)
             continue;
-        best = reinterpret_cast<const char*>(base + names[i]);
+        best = name;
         bestRva = candidate;
     }
     *exportRva = bestRva;

@@ -14,3 +14,6 @@ const IMAGE_NT_HEADERS* moduleHeaders(const BYTE* image);
 
 // The name of the export nearest below rva, with its rva; null when none is below.
 const char* nearestExport(const BYTE* image, DWORD rva, DWORD* exportRva);
+
+// The file name the module was linked as, from its export directory; null without one.
+const char* exportedModuleName(const BYTE* image);

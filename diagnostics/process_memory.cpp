@@ -1,4 +1,4 @@
-// Checked reads of process memory for the crash-time code. No heap.
+// Checked reads of process memory. Runs after the fault: no heap, VirtualQuery only.
 #include "process_memory.h"
 
 #include <cstring>

@@ -2,7 +2,8 @@
 // chain alone loses every frame of such code; each module built by mingw's i686 toolchain
 // describes its frames in .eh_frame instead (eh_frame.cpp). Frames of code without that
 // description (system DLLs, code of other compilers) follow the frame-pointer chain, with
-// a validated stack scan for leaf functions that keep no frame.
+// a validated stack scan for leaf functions that keep no frame. Runs after the fault: no
+// heap, every read checked.
 #include "stack_unwind.h"
 
 #include <cstring>

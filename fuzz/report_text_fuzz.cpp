@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::unique_ptr<char[]> drive(new char[driveSize]), directory(new char[partSize]),
         baseName(new char[partSize]), extension(new char[partSize]);
-    SplitPath(path, drive.get(), directory.get(), baseName.get(), extension.get());
+    splitPath(path, drive.get(), directory.get(), baseName.get(), extension.get());
     const Parts expected = referenceSplit(path);
     REQUIRE(drive.get() == cut(expected.drive, driveSize));
     REQUIRE(directory.get() == cut(expected.directory, partSize));
@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::unique_ptr<char[]> reportBase(new char[reportBaseSize]);
     std::memset(reportBase.get(), 'x', reportBaseSize);
-    MakeReportBase(path, reportBase.get());
+    makeReportBase(path, reportBase.get());
     std::string time;
     const std::string named = referenceTime(g_nativeSystemTime, time)
                                   ? std::string(drive.get()) + directory.get() + time

@@ -23,6 +23,12 @@ public:
     virtual void* getInstance() = 0;
     // Dispatches everything queued for this thread and returns at once without waiting;
     // false when WM_QUIT was taken (messages behind it stay queued). Main thread only.
+    // While PlatWinMain guards run, each message is handled inside the crash guard: an
+    // exception from a callback it reaches (key and activation callbacks, your window
+    // procedure) is a crash report and exit code 1, on x86_64 as on i686, and never reaches
+    // a catch around pumpMessages. Only under a debugger, or with "notrap" on the command
+    // line, does such a catch see it on x86_64 (on i686 it cannot cross the library's frames
+    // at all: the runtime aborts).
     virtual bool pumpMessages() = 0;
     virtual unsigned getProcessId() = 0;
     // Opens a document or address through the shell without any shell dialog; on failure

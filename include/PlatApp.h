@@ -25,11 +25,19 @@ PLAT_API int PlatWinMain(void* hInstance, void* hPrevInstance, char* cmdLine, in
 // the error log's call stack shows the throwing function, the minidump is written (its
 // exception code is 0x20474343, GCC's C++ exception code) and the exit code is 1. A catch
 // around pumpMessages does not see it; catch inside your callbacks what you mean to handle.
-// abort() ends the same way: while the library guards the process, the C runtime's SIGABRT
-// handler is the library's and its error mode is "to standard error", so no "abnormal
-// program termination" box waits for a click first. On i686 the runtime ends an uncaught
-// exception through abort, so there abort() reports the C++ exception code too; on x86_64
-// it reports 0x40000015 (STATUS_FATAL_APP_EXIT).
+// abort() ends the same way, a second abort (one inside a crash callback) too: while the
+// library guards the process, the C runtime's SIGABRT handler is the library's. It calls
+// the SIGABRT handler your game installed before EnableExceptionHandling first, and gives
+// it back when the library unloads. On i686 the runtime ends an uncaught exception through
+// abort, so there abort() reports the C++ exception code too; on x86_64 it reports
+// 0x40000015 (STATUS_FATAL_APP_EXIT).
+// NOTE: the runtime's error mode becomes "to standard error" for the whole process, so that
+// no "abnormal program termination" box waits for a click before the report. A failed
+// assert() then prints to standard error, which a windowed game does not show, and its
+// Abort/Retry/Ignore box is gone; call _set_error_mode after EnableExceptionHandling if
+// you want the box back, abort() then shows it too.
+// A report that cannot finish (another thread holds a lock the system needs for it) is cut
+// off after 30 seconds: the process ends with exit code 1 all the same.
 // This needs a game built with mingw-w64 against msvcrt.dll, as the product is.
 
 // Installs the library's unhandled-exception filter and abort handler unless a debugger is
@@ -51,9 +59,20 @@ struct CrashCallback {
     void* user;
 };
 
-// Adds a crash callback; false for a null function or outside the library's lifetime.
+// Adds a crash callback; false for a null function, outside the library's lifetime, or
+// when 64 are added already (the filter reads them from a fixed array, never the heap).
 // Call it from the main thread while no crash can be in progress.
 PLAT_API bool AddCrashCallback(CrashFunction function, void* user);
+
+// Takes the current directory out of the process's library search, so that a library the
+// game loads by bare name can no longer come from the folder the game was started in (a
+// downloads folder, when a file association starts it). Off by default because it changes
+// every load of the process, the game's own by bare name included. Where the system has
+// SetDefaultDllDirectories (Windows 8; 7 and Vista with KB2533623) the search becomes the
+// executable's folder and the system's, so the PATH folders go too; on XP SP1 to 7 without
+// it, only the current directory goes. False, with a trace, on older systems, whose search
+// stays as it was.
+PLAT_API bool RemoveCurrentDirectoryFromLibrarySearch();
 
 } // namespace App
 } // namespace Plat

@@ -10,26 +10,73 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <string>
 
-// Exported, so that the report's call stack can name them: the test looks for them there.
-extern "C" __declspec(dllexport) __attribute__((noinline)) void crashByWriting(int* address) {
+// Exported, so that the report's call stack can name them: each row looks for the function
+// that crashed there.
+#define CRASHER extern "C" __declspec(dllexport) __attribute__((noinline))
+int* volatile g_badAddress = reinterpret_cast<int*>(16); // volatile: the faults stay unseen
+volatile int g_sink = 0;                                 // read into, and divided by while still 0
+
+CRASHER void crashByWriting(int* address) {
     *address = 1;
 }
-extern "C" __declspec(dllexport) __attribute__((noinline)) void throwFromGame(const char* what) {
+CRASHER void crashByReading() {
+    g_sink = *g_badAddress;
+}
+CRASHER void crashByIllegalInstruction() {
+    asm volatile("ud2");
+}
+CRASHER void crashByDividing() {
+    g_sink = 10 / g_sink;
+}
+CRASHER void callNull() {
+    void (*volatile function)() = nullptr;
+    function();
+    g_sink = 0; // no tail call: the caller's frame stays
+}
+CRASHER void throwFromGame(const char* what) {
     throw std::runtime_error(what);
+}
+CRASHER void abortFromGame() {
+    std::abort();
+}
+CRASHER int recurseForever(int depth) {
+    volatile char page[4096];
+    page[0] = static_cast<char>(depth);
+    return g_sink == 0 ? recurseForever(depth + 1) + page[0] : page[0];
+}
+// 100 frames deep, more than the report's 64 lines, then a fault.
+CRASHER int recurseThenCrash(int depth) {
+    if (depth == 100)
+        crashByWriting(g_badAddress);
+    return depth < 100 ? recurseThenCrash(depth + 1) + g_sink : g_sink;
+}
+#if defined(__x86_64__)
+#define REGISTER(name) "%%r" name
+#else
+#define REGISTER(name) "%%e" name
+#endif
+// The saved frame pointer points at itself: a walk that follows it goes round for ever.
+CRASHER __attribute__((optimize("no-omit-frame-pointer"))) void faultInFrameCycle() {
+    asm volatile("mov " REGISTER("bp") ", (" REGISTER("bp") ")\n\tmovl $1, 16" : :);
+}
+// The stack pointer lies in garbage: words that point into the garbage itself.
+CRASHER __attribute__((optimize("no-omit-frame-pointer"))) void faultOnGarbageStack() {
+    volatile ULONG_PTR garbage[1024];
+    for (int i = 0; i < 1024; ++i)
+        garbage[i] = reinterpret_cast<ULONG_PTR>(&garbage[(i * 613) % 1024]);
+    asm volatile("mov %0, " REGISTER("sp") "\n\tmovl $1, 16" : : "r"(&garbage[512]));
 }
 
 namespace {
 
 std::string g_mode;
-// Volatile, so the compiler cannot see the bad accesses coming.
-int* volatile g_badAddress = reinterpret_cast<int*>(16);
-volatile bool g_keepRecursing = true;
-volatile int g_sink = 0; // read into, and divided by while still 0
+HANDLE g_go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 
 // Unbuffered, so nothing is lost when the filter terminates the process.
 void say(const char* text) {
@@ -47,49 +94,56 @@ void firstCallback() {
     // The search takes from the process heap, which the heap crash has broken.
     bool written = g_mode != "heap" && FindFirstFileA(pattern, &found) != INVALID_HANDLE_VALUE;
     say(written ? "first callback ran, report written\n" : "first callback ran, no report yet\n");
-    if (g_mode == "twothreads")
-        Sleep(300); // time for the other faulting thread to reach the filter too
+    if (g_mode == "twothreads" || g_mode == "loader-lock") {
+        SetEvent(g_go); // the second thread faults while this one reports
+        Sleep(300);
+    }
     if (g_mode == "callback")
         *(g_badAddress - 4) = 1;
+    if (g_mode == "abort-callback")
+        abortFromGame();
 }
 
 void secondCallback() {
     say("second callback ran\n");
 }
 
-__attribute__((noinline)) int recurse(int depth) {
-    volatile char page[4096];
-    page[0] = static_cast<char>(depth);
-    return g_keepRecursing ? recurse(depth + 1) + page[0] : page[0];
-}
-
 // Decommits a page of the thread's own stack, moves the stack pointer half a page under it
 // and writes to address 16: the stack dump runs into the hole, while dispatch and the report
 // run on the committed stack below, within the thread's stack bounds as dispatch requires.
-__attribute__((noinline, optimize("no-omit-frame-pointer"))) void faultBelowStackHole() {
+CRASHER __attribute__((optimize("no-omit-frame-pointer"))) void faultBelowStackHole() {
     volatile char below[96 * 4096]; // the stack probe on entry commits these pages
     ULONG_PTR hole = reinterpret_cast<ULONG_PTR>(&below[64 * 4096]) & ~ULONG_PTR(4095);
     VirtualFree(reinterpret_cast<void*>(hole), 4096, MEM_DECOMMIT);
-#if defined(__x86_64__)
-    asm volatile("mov %0, %%rsp\n\tmovl $1, 16" : : "r"(hole - 2048));
-#else
-    asm volatile("mov %0, %%esp\n\tmovl $1, 16" : : "r"(hole - 2048));
-#endif
+    asm volatile("mov %0, " REGISTER("sp") "\n\tmovl $1, 16" : : "r"(hole - 2048));
     below[0] = 0;
 }
 
 LRESULT CALLBACK faultingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_APP)
-        *g_badAddress = 1;
+        crashByWriting(g_badAddress);
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-HANDLE g_go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 DWORD g_lockHolder = 0;
 
-DWORD WINAPI faultOnSignal(void*) {
+// Faults once the first thread reports, holding the loader lock when asked to: every
+// system call of the report that needs the lock then waits for ever.
+DWORD WINAPI faultWhileReporting(void*) {
     WaitForSingleObject(g_go, INFINITE);
-    crashByWriting(g_badAddress);
+    if (g_mode == "loader-lock") {
+        auto lock =
+            reinterpret_cast<LONG(WINAPI*)(ULONG, ULONG*, ULONG_PTR*)>(reinterpret_cast<void (*)()>(
+                GetProcAddress(GetModuleHandleA("ntdll.dll"), "LdrLockLoaderLock")));
+        ULONG_PTR cookie = 0;
+        lock(0, nullptr, &cookie);
+    }
+    crashByReading();
+    return 0;
+}
+
+DWORD WINAPI throwOnThread(void*) {
+    throwFromGame("escaped a worker thread");
     return 0;
 }
 
@@ -134,33 +188,40 @@ void crashWhilePumping(bool inKeyCallback) {
 
 void crash() {
     if (g_mode == "read" || g_mode == "callback") {
-        g_sink = *g_badAddress;
+        crashByReading();
     } else if (g_mode == "write") {
         crashByWriting(g_badAddress);
     } else if (g_mode == "null-call") {
-        void (*volatile function)() = nullptr;
-        function();
+        callNull();
     } else if (g_mode == "illegal") {
-        asm volatile("ud2");
+        crashByIllegalInstruction();
     } else if (g_mode == "divide") {
-        g_sink = 10 / g_sink;
+        crashByDividing();
     } else if (g_mode == "overflow") {
-        recurse(0);
+        recurseForever(0);
+    } else if (g_mode == "deep") {
+        recurseThenCrash(0);
+    } else if (g_mode == "frame-cycle") {
+        faultInFrameCycle();
+    } else if (g_mode == "garbage-stack") {
+        faultOnGarbageStack();
     } else if (g_mode == "cxx") {
         throwFromGame("escaped run");
+    } else if (g_mode == "thread-cxx") {
+        // The report ends the process; run returning would race it.
+        WaitForSingleObject(CreateThread(nullptr, 0, throwOnThread, nullptr, 0, nullptr), INFINITE);
     } else if (g_mode == "keycallback" || g_mode == "wndproc") {
         crashWhilePumping(g_mode == "keycallback");
-    } else if (g_mode == "twothreads") {
-        // Both fault at the same moment; only one report may stand.
-        HANDLE threads[] = {CreateThread(nullptr, 0, faultOnSignal, nullptr, 0, nullptr),
-                            CreateThread(nullptr, 0, faultOnSignal, nullptr, 0, nullptr)};
-        Sleep(50);
-        SetEvent(g_go);
-        WaitForMultipleObjects(2, threads, TRUE, 30000);
+    } else if (g_mode == "twothreads" || g_mode == "loader-lock") {
+        // The second thread's fault comes while the first reports; one report may stand.
+        CloseHandle(CreateThread(nullptr, 0, faultWhileReporting, nullptr, 0, nullptr));
+        crashByWriting(g_badAddress);
     } else if (g_mode == "heap") {
-        // Overwrites the bookkeeping in front of a process-heap block, then faults.
+        // Overwrites the bookkeeping in front of a process-heap block, then faults. Not the
+        // next block's: opening the log takes from the heap (the path's conversion), and a
+        // damaged free block there would cost the whole report on any system.
         char* block = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, 64));
-        std::memset(block - 16, 0xcd, 96);
+        std::memset(block - 16, 0xcd, 16 + 64);
         crashByWriting(g_badAddress);
     } else if (g_mode == "memory-lock") {
         ImportPatch stay(GetModuleHandleA("memory.dll"), "kernel32.dll", "EnterCriticalSection",
@@ -170,8 +231,8 @@ void crash() {
             crashByWriting(g_badAddress);
     } else if (g_mode == "stack-hole") {
         faultBelowStackHole();
-    } else if (g_mode == "abort") {
-        std::abort();
+    } else if (g_mode == "abort" || g_mode == "abort-callback") {
+        abortFromGame();
     }
 }
 
@@ -216,6 +277,8 @@ int main(int argc, char** argv) {
     ImportPatch dbghelp(given("without-dbghelp") ? GetModuleHandleA("diagnostics.dll") : nullptr,
                         "kernel32.dll", "LoadLibraryA", refuseDbghelp);
     ImportPatch filter(platform, "kernel32.dll", "SetUnhandledExceptionFilter", countFilterInstall);
+    if (given("game-abort-handler"))
+        std::signal(SIGABRT, [](int) { say("the game's abort handler ran\n"); });
     if (!given("without-callbacks")) {
         Plat::App::AddCrashCallback(firstCallback, nullptr);
         Plat::App::AddCrashCallback(secondCallback, nullptr);

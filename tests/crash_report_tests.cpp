@@ -1,10 +1,14 @@
 // The crash report's pieces driven directly, with the system's answers scripted where the
 // machine cannot produce them.
+#include "PlatApp.h"
+#include "crash/exception_filter.h"
 #include "crash/exception_report.h"
+#include "crash/runtime_abort.h"
 #include "support/import_patch.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -54,7 +58,7 @@ TEST(ReportSystem, NamesTheTimeAndSystemAndRoundsMemoryUpToWholeMebibytes) {
     auto version = script("kernel32.dll", "GetVersionExA", scripted<OSVERSIONINFOA>);
     auto status = script("kernel32.dll", "GlobalMemoryStatus", scripted<MEMORYSTATUS>);
     char base[MAX_PATH];
-    MakeReportBase("C:\\Games\\App\\Game.exe", base);
+    makeReportBase("C:\\Games\\App\\Game.exe", base);
     EXPECT_STREQ("C:\\Games\\App\\12-3-2026_23_59_26", base);
     const SIZE_T mib = 1048576;
     const struct {
@@ -77,7 +81,10 @@ TEST(ReportSystem, NamesTheTimeAndSystemAndRoundsMemoryUpToWholeMebibytes) {
         g_record<OSVERSIONINFOA> = {sizeof(OSVERSIONINFOA), c.major, c.minor, 0, c.platform, {}};
         g_versionAnswer = c.answer;
         g_record<MEMORYSTATUS>.dwTotalPhys = c.memory;
-        std::string text = reportText(WriteSystemInfo);
+        std::string text = reportText([](ExceptionReport* report) {
+            prepareReportFacts();
+            writeSystemInfo(report);
+        });
         for (const char* line : {", run by ", " processor(s), type "}) {
             std::size_t start = text.rfind("\r\n", text.find(line)) + 2;
             text.erase(start, text.find("\r\n", start) + 2 - start);
@@ -96,7 +103,7 @@ template <typename Word> std::string stackDump(unsigned count) {
         words[i] = sizeof(Word) == 8 ? 0x100000000ull + i : i;
     ULONG_PTR start = reinterpret_cast<ULONG_PTR>(words.get());
     std::string text = reportText([&](ExceptionReport* report) {
-        (sizeof(Word) == 8 ? WriteStackDump64 : WriteStackDump32)(report, start,
+        (sizeof(Word) == 8 ? writeStackDump64 : writeStackDump32)(report, start,
                                                                   start + count * sizeof(Word));
     });
     char address[24];
@@ -125,13 +132,17 @@ TEST(ReportStackDump, EightWordsALineUpTo8192BytesOrTheBase) {
               stackDump<DWORD64>(9));
 }
 
-// A walk of g_frames addresses followed by a 0 and more, whose naming faults at g_faultAt.
-int g_frames, g_faultAt, g_named, g_capacity, g_skip;
+// A walk of g_frames addresses followed by a 0 and more, which faults after storing
+// g_walkFaultAt of them, and whose naming faults at g_faultAt.
+int g_frames, g_walkFaultAt, g_faultAt, g_named, g_capacity, g_skip;
 bool scriptedWalk(LONG_PTR* addresses, int capacity, int skip, EXCEPTION_POINTERS*) {
     g_capacity = capacity;
     g_skip = skip;
-    for (int i = 0; i < capacity; ++i)
+    for (int i = 0; i < capacity; ++i) {
+        if (i == g_walkFaultAt)
+            *static_cast<volatile int*>(nullptr) = 0;
         addresses[i] = i == g_frames ? 0 : 0x1000 + i;
+    }
     return true;
 }
 bool scriptedName(LONG_PTR address, char* buffer, unsigned size) {
@@ -141,20 +152,24 @@ bool scriptedName(LONG_PTR address, char* buffer, unsigned size) {
     return true;
 }
 
-// A fault inside a section costs the rest of that section only.
+// A fault inside a section costs the rest of that section only: the frames found before a
+// fault in the walk, or named before a fault in the naming, stand.
 TEST(ReportCallStack, OneLinePerFrameUpToTheFirstZeroOr64) {
     auto walk = script("diagnostics.dll", "dbDoStackTrace", scriptedWalk);
     auto names = script("diagnostics.dll", "dbConvertAddress", scriptedName);
     ASSERT_TRUE(walk.active() && names.active());
+    const char* const fault = "Exception encountered during stack trace.\r\n";
     const struct {
-        int frames, faultAt, lines;
+        int frames, walkFaultAt, faultAt, lines;
         const char* end;
-    } cases[] = {{0, -1, 0, ""},
-                 {3, -1, 3, ""},
-                 {64, -1, 64, ""},
-                 {5, 2, 2, "Exception encountered during stack trace.\r\n"}};
+    } cases[] = {{0, -1, -1, 0, ""},
+                 {3, -1, -1, 3, ""},
+                 {64, -1, -1, 64, ""},
+                 {5, -1, 2, 2, fault},
+                 {64, 3, -1, 3, fault}};
     for (const auto& c : cases) {
         g_frames = c.frames;
+        g_walkFaultAt = c.walkFaultAt;
         g_faultAt = c.faultAt;
         g_named = 0;
         std::string expected = "Call Stack:\r\n";
@@ -162,7 +177,7 @@ TEST(ReportCallStack, OneLinePerFrameUpToTheFirstZeroOr64) {
             expected += "frame " + std::to_string(i) + "\r\n";
         EXCEPTION_POINTERS info = {};
         EXPECT_EQ(expected + c.end + "\r\n",
-                  reportText([&](ExceptionReport* report) { WriteCallStack(report, &info); }))
+                  reportText([&](ExceptionReport* report) { writeCallStack(report, &info); }))
             << c.frames << " frames";
     }
     EXPECT_EQ(std::make_pair(64, 0), std::make_pair(g_capacity, g_skip)) << "capacity, skip";
@@ -180,8 +195,8 @@ TEST(ReportModules, ALineHoldsPathBaseFileSizeStampAndFileDate) {
                   "loaded at 0x" +
                   wide + "20000000 - 123456 bytes - abcdef01 - file date is 1/2/2003 04:05:06\r\n",
               reportText([](ExceptionReport* report) {
-                  WriteModuleLine(report, "C:\\a\\b.dll", 0x10000000, 4096, 0x3f000000, "");
-                  WriteModuleLine(report, "C:\\Program Files\\Some Game\\bin\\x.dll", 0x20000000,
+                  writeModuleLine(report, "C:\\a\\b.dll", 0x10000000, 4096, 0x3f000000, "");
+                  writeModuleLine(report, "C:\\Program Files\\Some Game\\bin\\x.dll", 0x20000000,
                                   123456, 0xabcdef01, " - file date is 1/2/2003 04:05:06");
               }));
     // A module whose file cannot be opened: size 0 and no file date.
@@ -192,10 +207,10 @@ TEST(ReportModules, ALineHoldsPathBaseFileSizeStampAndFileDate) {
                   int(2 * sizeof(void*)), 0ull + reinterpret_cast<ULONG_PTR>(module));
     auto refusal = script("kernel32.dll", "CreateFileA", refuseFile);
     std::string line =
-        reportText([&](ExceptionReport* report) { WriteModuleInfo(report, module); });
+        reportText([&](ExceptionReport* report) { writeModuleInfo(report, module); });
     EXPECT_EQ(std::string(start) + line.substr(line.size() - 10), line);
     std::unique_ptr<int> heap(new int(1));
-    GetModuleNameOfAddress(heap.get(), path);
+    moduleNameOfAddress(heap.get(), path);
     EXPECT_STREQ("Unknown", path) << "heap memory lies in no module";
 }
 
@@ -204,13 +219,40 @@ void WINAPI recordDebugOutput(const char* text) {
     g_debugOutput += text;
 }
 
-TEST(RecordExceptionInfo, SaysSoWhenTheLogCannotBeCreated) {
+// The callbacks are read from a fixed array after the fault: it takes 64, then refuses,
+// and takes none outside the library's lifetime.
+TEST(CrashCallbacks, SixtyFourFitThenTheListRefuses) {
+    createCrashCallbackList();
+    for (int i = 0; i < 64; ++i)
+        ASSERT_TRUE(Plat::App::AddCrashCallback([] {}, nullptr)) << i;
+    EXPECT_FALSE(Plat::App::AddCrashCallback([] {}, nullptr));
+    destroyCrashCallbackList();
+    EXPECT_FALSE(Plat::App::AddCrashCallback([] {}, nullptr));
+}
+
+// Installed twice, the abort handler still gives the game's back at unload, but not over
+// one the game set after it.
+TEST(RuntimeAbort, GivesTheGamesHandlerBackAtUnload) {
+    using Handler = void (*)(int);
+    const Handler game = [](int) {}, later = [](int) {};
+    std::signal(SIGABRT, game);
+    installRuntimeAbortHook();
+    installRuntimeAbortHook();
+    removeRuntimeAbortHook();
+    EXPECT_EQ(game, std::signal(SIGABRT, game));
+    installRuntimeAbortHook();
+    std::signal(SIGABRT, later);
+    removeRuntimeAbortHook();
+    EXPECT_EQ(later, std::signal(SIGABRT, SIG_DFL));
+}
+
+TEST(ReportFile, SaysSoWhenTheLogCannotBeCreated) {
     auto output = script("kernel32.dll", "OutputDebugStringA", recordDebugOutput);
     auto refusal = script("kernel32.dll", "CreateFileA", refuseFile);
     CONTEXT context = {};
     EXCEPTION_RECORD record = {};
     EXCEPTION_POINTERS info = {&record, &context};
-    EXPECT_EQ(0, RecordExceptionInfo(&info));
+    EXPECT_EQ(0, recordExceptionInfo(&info));
     EXPECT_EQ("RecordExceptionInfo: error creating exception report", g_debugOutput);
 }
 

@@ -87,16 +87,15 @@ struct CrashCase {
     const char* stack = "";
     Dump dump = saved;
     const char* stackText = nullptr; // the stack dump section exactly; null for words
+    int frames = 0;                  // the call stack's lines; 0 for any number
 };
 
 class CrashMatrix : public ::testing::TestWithParam<CrashCase> {};
 
-TEST_P(CrashMatrix, CallbacksFirstThenTheReportAndExitCodeOne) {
-    const CrashCase& c = GetParam();
-    // Each run in a directory of its own, so its report stands alone; the DLLs lie in "lib",
-    // the child's current directory, so that beside the program and beside them differ.
-    const std::string runs = programDirectory() + "crash-runs\\",
-                      directory = runs + c.directory + "\\";
+// A directory of its own for each run, so its report stands alone; the DLLs lie in "lib",
+// the child's current directory, so that beside the program and beside them differ.
+std::string prepareRun(const std::string& name) {
+    const std::string runs = programDirectory() + "crash-runs\\", directory = runs + name + "\\";
     for (const std::string& path : {runs, directory, directory + "lib"})
         CreateDirectoryA(path.c_str(), nullptr);
     for (const std::string& old : filesEndingWith(directory, ""))
@@ -105,8 +104,17 @@ TEST_P(CrashMatrix, CallbacksFirstThenTheReportAndExitCodeOne) {
          {"crash_child.exe", "platform.dll", "diagnostics.dll", "memory.dll", "stringtable.dll"})
         CopyFileA((programDirectory() + file).c_str(),
                   (directory + (file.back() == 'l' ? "lib\\" : "") + file).c_str(), FALSE);
-    ChildResult child =
-        runChild("\"" + directory + "crash_child.exe\" " + c.arguments, directory + "lib");
+    return directory;
+}
+
+ChildResult runCrashChild(const std::string& directory, const std::string& arguments) {
+    return runChild("\"" + directory + "crash_child.exe\" " + arguments, directory + "lib");
+}
+
+TEST_P(CrashMatrix, CallbacksFirstThenTheReportAndExitCodeOne) {
+    const CrashCase& c = GetParam();
+    const std::string directory = prepareRun(c.directory);
+    ChildResult child = runCrashChild(directory, c.arguments);
     ASSERT_TRUE(child.finished);
     std::string output = c.output;
     for (std::size_t at; (at = output.find('@')) != std::string::npos;)
@@ -163,6 +171,10 @@ TEST_P(CrashMatrix, CallbacksFirstThenTheReportAndExitCodeOne) {
         ASSERT_NE(std::string::npos, at) << "missing or out of order: " << piece << stack;
         EXPECT_TRUE(!first || at == 0) << "not first: " << piece << stack;
     }
+    if (c.frames) {
+        EXPECT_EQ(c.frames, std::count(report[callStack].begin(), report[callStack].end(), '\n'))
+            << stack;
+    }
     std::string words = report[stackDump].substr(0, report[stackDump].find("\r\n"));
     EXPECT_TRUE(c.stackText
                     ? report[stackDump] == c.stackText
@@ -192,33 +204,50 @@ const DWORD av = EXCEPTION_ACCESS_VIOLATION;
 #define READ av, "an Access Violation", "Read from", 16
 #define CXX "Unknown exception type", nullptr, 0
 // The functions the child exports, so that the report names them where they really lie.
-#define WRITER "crash_child.exe!crashByWriting+0x"
-#define THROWER "crash_child.exe!throwFromGame+0x"
+#define CHILD "crash_child.exe!"
+#define WRITER CHILD "crashByWriting+0x"
+#define READER CHILD "crashByReading+0x"
+#define THROWER CHILD "throwFromGame+0x"
+#define ABORTER CHILD "abortFromGame+0x"
 #define ENTRY "platform.dll!_ZN4Plat3App11PlatWinMain"
 #define INSTALLS "PlatWinMain returned 0, filter installs "
 
 INSTANTIATE_TEST_SUITE_P(
     EveryKind, CrashMatrix,
     ::testing::Values(
-        CrashCase{"read", "read NOTRAP", BOTH, READ, ""},
+        CrashCase{"read", "read NOTRAP", BOTH, READ, READER "|" ENTRY},
         CrashCase{"write", "write", BOTH, WRITE,
                   WRITER "|crash_child.exe+0x|platform.dll+0x|" ENTRY "|crash_child.exe+0x"},
         CrashCase{"null_call", "null-call", BOTH, av, "an Access Violation", "Write to", 0,
-                  "crash_child.exe+0x|" ENTRY},
+                  CHILD "callNull+0x|" ENTRY},
         CrashCase{"illegal", "illegal", BOTH, EXCEPTION_ILLEGAL_INSTRUCTION,
-                  "an Illegal Instruction"},
+                  "an Illegal Instruction", nullptr, 0, CHILD "crashByIllegalInstruction+0x"},
         CrashCase{"divide", "divide", BOTH, EXCEPTION_INT_DIVIDE_BY_ZERO,
-                  "an Integer Divide by Zero"},
-        CrashCase{"overflow", "overflow", BOTH, EXCEPTION_STACK_OVERFLOW, "a Stack Overflow"},
+                  "an Integer Divide by Zero", nullptr, 0, CHILD "crashByDividing+0x"},
+        // The overflow faults in the stack probe, which the walk leaves for its caller.
+        CrashCase{"overflow", "overflow", BOTH, EXCEPTION_STACK_OVERFLOW, "a Stack Overflow",
+                  nullptr, 0, "crash_child.exe+0x|" CHILD "recurseForever+0x", saved, nullptr, 64},
+        CrashCase{"deep", "deep", BOTH, WRITE, WRITER "|" CHILD "recurseThenCrash+0x", saved,
+                  nullptr, 64},
         CrashCase{"cxx", "cxx", BOTH, cxxCode, CXX, "|" THROWER "|" ENTRY},
+        CrashCase{"thread_cxx", "thread-cxx", BOTH, cxxCode, CXX, "|" THROWER},
         CrashCase{"keycallback", "keycallback", BOTH, cxxCode, CXX,
                   "|" THROWER "|platform.dll+0x|" ENTRY},
-        CrashCase{"abort", "abort", BOTH, abortCode, CXX, "|" ENTRY},
-        CrashCase{"wndproc", "wndproc", BOTH, WRITE, "crash_child.exe+0x|" ENTRY},
-        CrashCase{"twothreads", "twothreads", BOTH, WRITE, WRITER "|crash_child.exe+0x"},
+        // The game's own abort handler is called first.
+        CrashCase{"abort", "abort game-abort-handler", "the game's abort handler ran\n" BOTH,
+                  abortCode, CXX, "|" ABORTER "|" ENTRY},
+        // A second abort, in the first callback, ends the walk like any other exception.
+        CrashCase{"abort_callback", "abort-callback", "first callback ran, no report yet\n",
+                  abortCode, CXX, "|" ABORTER "|" ENTRY},
+        CrashCase{"wndproc", "wndproc", BOTH, WRITE, WRITER "|" ENTRY},
+        // The second thread faults while the first reports: the report is the first's.
+        CrashCase{"twothreads", "twothreads", BOTH, WRITE, WRITER},
+        // Damaged stacks: the walk names the crashing function and ends.
+        CrashCase{"frame_cycle", "frame-cycle", BOTH, WRITE, CHILD "faultInFrameCycle+0x"},
+        CrashCase{"garbage_stack", "garbage-stack", BOTH, WRITE, CHILD "faultOnGarbageStack+0x"},
         // A fault in the first callback ends the walk; without callbacks the report comes at once.
-        CrashCase{"callback", "callback", "first callback ran, no report yet\n", READ, ""},
-        CrashCase{"without_callbacks", "read without-callbacks", "", READ, ""},
+        CrashCase{"callback", "callback", "first callback ran, no report yet\n", READ, READER},
+        CrashCase{"without_callbacks", "read without-callbacks", "", READ, READER},
         // Without dbghelp the library looks beside the program, then in the system.
         CrashCase{"without_dbghelp", "write without-dbghelp",
                   "dbghelp refused: @dbghelp.dll\ndbghelp refused: dbghelp.dll\n" BOTH, WRITE,
@@ -228,7 +257,7 @@ INSTANTIATE_TEST_SUITE_P(
         CrashCase{"memory_lock", "memory-lock", BOTH, WRITE,
                   WRITER "|crash_child.exe+0x|platform.dll+0x|" ENTRY},
         // Unreadable stack within 8192 bytes above the stack pointer.
-        CrashCase{"stack_hole", "stack-hole", BOTH, WRITE, "crash_child.exe+0x", saved,
+        CrashCase{"stack_hole", "stack-hole", BOTH, WRITE, CHILD "faultBelowStackHole+0x", saved,
                   "Exception encountered during stack dump."},
         // The guard stands aside for "notrap" anywhere in the command line, the program's
         // path included, but not in capitals (the "read" row), and for a debugger.
@@ -239,5 +268,16 @@ INSTANTIATE_TEST_SUITE_P(
         CrashCase{"none", "none -notrap", INSTALLS "1\n", 0},
         CrashCase{"none_debugger", "none debugger", INSTALLS "0\n", 0}),
     [](const auto& info) { return std::string(info.param.directory); });
+
+// The second thread faults holding the loader lock while the first reports, so the report
+// blocks in the system for good: the watchdog ends the process, with exit code 1, in time.
+TEST(CrashWatchdog, EndsAReportThatCannotFinish) {
+    const std::string directory = prepareRun("loader_lock");
+    const DWORD start = GetTickCount();
+    ChildResult child = runCrashChild(directory, "loader-lock");
+    EXPECT_TRUE(child.finished);
+    EXPECT_EQ(1u, child.exitCode);
+    EXPECT_LT(GetTickCount() - start, 45000u) << "a 30 s bound, and the child's start";
+}
 
 } // namespace

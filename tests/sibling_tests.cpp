@@ -204,4 +204,27 @@ TEST(DiagnosticsStackWalk, ListsTheCallersInnermostFirstToTheSystemsStart) {
     EXPECT_EQ(0, addresses[3]) << "the array is cleared";
 }
 
+__attribute__((noinline)) LONG_PTR callerPc() {
+    return reinterpret_cast<LONG_PTR>(__builtin_return_address(0));
+}
+
+// The stack ends 16 bytes above the stack pointer, inside the frame of this test: the walk
+// gives this frame and stops, reading nothing past the stack's end.
+TEST(DiagnosticsStackWalk, StopsWhereAFrameReachesPastTheStack) {
+    char* stack = static_cast<char*>(VirtualAlloc(nullptr, 3 * 4096, MEM_RESERVE, PAGE_NOACCESS));
+    ASSERT_TRUE(VirtualAlloc(stack, 2 * 4096, MEM_COMMIT, PAGE_READWRITE));
+    const LONG_PTR pc = callerPc(), top = reinterpret_cast<LONG_PTR>(stack) + 2 * 4096 - 16;
+    CONTEXT context = {};
+#if defined(__x86_64__)
+    context.Rip = pc, context.Rsp = context.Rbp = top;
+#else
+    context.Eip = pc, context.Esp = context.Ebp = top;
+#endif
+    EXCEPTION_POINTERS info = {nullptr, &context};
+    LONG_PTR addresses[2] = {};
+    EXPECT_TRUE(dbDoStackTrace(addresses, 2, 0, &info));
+    EXPECT_EQ(std::make_pair(pc, LONG_PTR(0)), std::make_pair(addresses[0], addresses[1]));
+    VirtualFree(stack, 0, MEM_RELEASE);
+}
+
 } // namespace

@@ -102,6 +102,27 @@ int __cdecl scriptedStat(const char* path, StatRecord* status) {
 }
 
 // The file time is the modification time, else 0; the executable's path is cut and terminated.
+
+// The opt-in takes the current directory out of the search of the game's own loads by bare
+// name; XP's call is given an empty directory (Wine ignores that one, hence recorded); a
+// system without either keeps the search as it was.
+TEST(LibrarySearch, OptInKeepsALibraryPlantedInTheCurrentDirectoryOut) {
+    const std::string folder = programDirectory() + "planted", planted = folder + "\\planted.dll";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    CopyFileA((programDirectory() + "bind_ok.dll").c_str(), planted.c_str(), FALSE);
+    const std::pair<const char*, std::string> rows[] = {
+        {"", planted},
+        {" nocwd", "removed\r\nnull"},
+        {" nocwd-xp", "SetDllDirectoryA(\"\")\r\nremoved\r\n" + planted},
+        {" nocwd-old", "kept\r\n" + planted}};
+    for (const auto& [option, loaded] : rows)
+        EXPECT_EQ(loaded + "\r\n",
+                  runChild("\"" + programDirectory() + "loader_child.exe\" planted.dll" + option,
+                           folder)
+                      .output)
+            << option;
+}
+
 TEST(SysUtil, FileTimeAndExecutablePath) {
     SysUtilInterface& util = *SysUtilInterface::i();
     EXPECT_EQ(&util, NamedInterface::i()->getInterface("SysUtil"));

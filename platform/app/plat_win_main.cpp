@@ -6,6 +6,7 @@
 #include "crash/crash_guard.h"
 #include "crash/exception_filter.h"
 #include "crash/runtime_abort.h"
+#include "window/display_impl.h"
 
 #include <windows.h>
 
@@ -14,10 +15,11 @@
 void Plat::App::EnableExceptionHandling() {
     if (dbIsDebuggerPresent())
         return;
-    // dbghelp is loaded and its symbols set up now, while the process is sound, so the filter
-    // sets up nothing for the first time; without it the report still comes, minus the dump.
+    // What the filter needs is made ready now, while the process is sound, so the filter
+    // sets up nothing for the first time; without dbghelp the report still comes, minus the dump.
     dbPrepareCrashServices();
-    SetUnhandledExceptionFilter(PlatExceptionFilter);
+    prepareCrashFilter();
+    SetUnhandledExceptionFilter(platExceptionFilter);
     installRuntimeAbortHook();
 }
 
@@ -28,6 +30,8 @@ int Plat::App::PlatWinMain(void* hInstance, void*, char*, int, AppInterface* app
     bool guarded = !dbIsDebuggerPresent() && !g_noTrap;
     if (g_mainImpl)
         g_mainImpl->setInstance(hInstance);
+    // Before the game's first window, which takes the process's scale awareness as it stands.
+    markProcessScaleAware();
     if (guarded) {
         runAppGuarded(app);
     } else {

@@ -1,4 +1,4 @@
-// The library's eight services in creation order, beside the load order that walks them. This
+// The library's nine services in creation order, beside the load order that walks them. This
 // is the one file that includes every service, and it uses only their create and destroy functions.
 #include "app/service_table.h"
 
@@ -9,11 +9,12 @@
 #include "sys/shared_library_impl.h"
 #include "sys/sys_dialog_impl.h"
 #include "sys/sys_util_impl.h"
+#include "window/display_impl.h"
 #include "window/window_manager_impl.h"
 
 namespace {
 
-const unsigned serviceRows = 8;
+const unsigned serviceRows = 9;
 
 const ServiceRegistration g_serviceTable[serviceRows] = {
     {"NamedInterface", createRegistry, destroyRegistry},
@@ -24,6 +25,7 @@ const ServiceRegistration g_serviceTable[serviceRows] = {
     {"WindowManage", createWindowManagerService, destroyWindowManagerService},
     {"Input", createInputService, destroyInputService},
     {"Main", createMainService, destroyMainService},
+    {"Display", createDisplayService, destroyDisplayService},
 };
 
 } // namespace

@@ -34,11 +34,11 @@ DB_API void dbFatalfAux(const char* format, ...) __attribute__((format(printf, 1
 DB_API bool dbIsDebuggerPresent();
 
 // Crash-time services; they may be called from a damaged process and never throw.
-// Binds dbghelp (beside the executable first, then the system's) and sets up its symbol
-// handling, so that a crash filter sets up nothing for the first time. Call it when
-// installing the filter; later calls do nothing. Without it the crash-time services prepare
-// themselves when first called. False when dbghelp or its minidump writer is missing: the
-// minidump then fails, while the stack walk and the module and export names still work.
+// Binds dbghelp (beside the executable first, then the system's) and notes the executable's
+// name, so that a crash filter sets up nothing for the first time. Call it when installing
+// the filter. Without it dbghelp is bound when first needed and the executable's frames are
+// named only if it exports something. False when dbghelp or its minidump writer is missing:
+// the minidump then fails, while the stack walk and the module and export names still work.
 DB_API bool dbPrepareCrashServices();
 // Writes a minidump of this process, with the crash's exception when info is not null.
 DB_API bool dbSaveMiniDump(const char* path, EXCEPTION_POINTERS* info);

@@ -1,8 +1,7 @@
-// The architecture-specific pieces of crash handling: context registers, the thread's stack
-// base and the stack room after an overflow.
+// The architecture-specific pieces of crash handling, the one place of the crash path that
+// tells x86 from x64. Runs after the fault (all but the preparation of the overflow stack):
+// no heap.
 #include "crash/crash_context.h"
-
-#include "crash/exception_report.h"
 
 #if defined(__x86_64__)
 
@@ -49,14 +48,19 @@ crashCallOnStack:
     .seh_endproc
 )");
 
-ULONG_PTR instructionPointer(const CONTEXT* context) {
-    return context->Rip;
-}
-ULONG_PTR stackPointer(const CONTEXT* context) {
-    return context->Rsp;
-}
-WORD codeSegment(const CONTEXT* context) {
-    return context->SegCs;
+// The x86 layout with 64-bit registers, and the registers x86 does not have after it.
+RegisterBlock registerBlock(const CONTEXT* c) {
+    return {{{"RAX", c->Rax, 16}, {"CS", c->SegCs, 4}, {"RIP", c->Rip, 16}, {"EFLGS", c->EFlags, 8},
+             {"RBX", c->Rbx, 16}, {"SS", c->SegSs, 4}, {"RSP", c->Rsp, 16}, {"RBP", c->Rbp, 16},
+             {"RCX", c->Rcx, 16}, {"DS", c->SegDs, 4}, {"RSI", c->Rsi, 16}, {"FS", c->SegFs, 4},
+             {"RDX", c->Rdx, 16}, {"ES", c->SegEs, 4}, {"RDI", c->Rdi, 16}, {"GS", c->SegGs, 4},
+             {"R8", c->R8, 16},   {"R9", c->R9, 16},   {"R10", c->R10, 16}, {"R11", c->R11, 16},
+             {"R12", c->R12, 16}, {"R13", c->R13, 16}, {"R14", c->R14, 16}, {"R15", c->R15, 16}},
+            24,
+            "RIP",
+            c->Rip,
+            c->Rsp,
+            c->SegCs};
 }
 
 ULONG_PTR crashStackBase() {
@@ -91,26 +95,42 @@ void runWithReclaimedStack(void (*steps)(EXCEPTION_POINTERS*), EXCEPTION_POINTER
     crashCallOnStack(steps, info, top);
 }
 
-void WriteRegisters(ExceptionReport* report) {
-    const CONTEXT* c = report->contextRecord;
-    Registers64 registers = {c->Rax,   c->Rbx,   c->Rcx,   c->Rdx,   c->Rsi,   c->Rdi,
-                             c->Rbp,   c->Rsp,   c->Rip,   c->R8,    c->R9,    c->R10,
-                             c->R11,   c->R12,   c->R13,   c->R14,   c->R15,   c->EFlags,
-                             c->SegCs, c->SegSs, c->SegDs, c->SegEs, c->SegFs, c->SegGs};
-    WriteRegisters64(report, registers);
-    WriteCodeBytes(report, reinterpret_cast<const BYTE*>(c->Rip));
+ULONGLONG addressSpacePages(const SYSTEM_INFO& system) {
+    return (reinterpret_cast<ULONGLONG>(system.lpMaximumApplicationAddress) + 1) /
+           system.dwPageSize;
+}
+
+// An uncaught C++ exception reaches the guard as GCC's own exception; abort then comes only
+// from the game itself, and its code must be one that the runtime's frame handlers do not
+// take for a C++ exception of theirs.
+DWORD abortExceptionCode() {
+    return 0x40000015; // STATUS_FATAL_APP_EXIT
 }
 
 #else
 
-ULONG_PTR instructionPointer(const CONTEXT* context) {
-    return context->Eip;
-}
-ULONG_PTR stackPointer(const CONTEXT* context) {
-    return context->Esp;
-}
-WORD codeSegment(const CONTEXT* context) {
-    return static_cast<WORD>(context->SegCs);
+RegisterBlock registerBlock(const CONTEXT* c) {
+    return {{{"EAX", c->Eax, 8},
+             {"CS", c->SegCs, 4},
+             {"EIP", c->Eip, 8},
+             {"EFLGS", c->EFlags, 8},
+             {"EBX", c->Ebx, 8},
+             {"SS", c->SegSs, 4},
+             {"ESP", c->Esp, 8},
+             {"EBP", c->Ebp, 8},
+             {"ECX", c->Ecx, 8},
+             {"DS", c->SegDs, 4},
+             {"ESI", c->Esi, 8},
+             {"FS", c->SegFs, 4},
+             {"EDX", c->Edx, 8},
+             {"ES", c->SegEs, 4},
+             {"EDI", c->Edi, 8},
+             {"GS", c->SegGs, 4}},
+            16,
+            "EIP",
+            c->Eip,
+            c->Esp,
+            static_cast<WORD>(c->SegCs)};
 }
 
 ULONG_PTR crashStackBase() {
@@ -142,26 +162,15 @@ runWithReclaimedStack(void (*steps)(EXCEPTION_POINTERS*), EXCEPTION_POINTERS* in
     steps(info);
 }
 
-void WriteRegisters(ExceptionReport* report) {
-    const CONTEXT* c = report->contextRecord;
-    Registers32 registers = {c->Eax,
-                             c->Ebx,
-                             c->Ecx,
-                             c->Edx,
-                             c->Esi,
-                             c->Edi,
-                             c->Ebp,
-                             c->Esp,
-                             c->Eip,
-                             c->EFlags,
-                             static_cast<WORD>(c->SegCs),
-                             static_cast<WORD>(c->SegSs),
-                             static_cast<WORD>(c->SegDs),
-                             static_cast<WORD>(c->SegEs),
-                             static_cast<WORD>(c->SegFs),
-                             static_cast<WORD>(c->SegGs)};
-    WriteRegisters32(report, registers);
-    WriteCodeBytes(report, reinterpret_cast<const BYTE*>(c->Eip));
+ULONGLONG addressSpacePages(const SYSTEM_INFO& system) {
+    return (0x40000000ull / system.dwPageSize) * 4;
+}
+
+// GCC's C++ exception code, as the x86_64 build reports an uncaught exception: on i686 the
+// runtime ends an uncaught exception through abort. No frame handler on i686 reads it, the
+// runtime's unwinding being table-driven there.
+DWORD abortExceptionCode() {
+    return 0x20474343;
 }
 
 #endif

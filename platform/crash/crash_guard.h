@@ -9,7 +9,7 @@ class AppInterface;
 bool runGuarded(void (*body)(void*), void* argument);
 
 // Calls body(argument) inside a guard whose filter hands any exception to
-// PlatExceptionFilter and then lets the search for a handler go on.
+// platExceptionFilter and then lets the search for a handler go on.
 void runReported(void (*body)(void*), void* argument);
 
 // Calls app->run() inside the reporting guard.

@@ -1,20 +1,18 @@
 // The unhandled-exception filter: callbacks, report, termination.
 //
-// What the filter may do, running on the faulting thread of a damaged process: call the
-// crash callbacks, write the report into a block taken from virtual memory, read memory
-// only inside guards, and call the diagnostics library's crash services, which were
-// prepared (dbghelp loaded, symbols set up) when the filter was installed. What it may not
-// do: allocate from any heap, take a lock, load a library or set anything up for the first
-// time, or return to the faulting code.
+// Runs after the fault, on the faulting thread of a damaged process: no heap, no lock,
+// nothing loaded or set up for the first time. It calls the crash callbacks from a fixed
+// array, writes the report into a block taken from virtual memory, reads memory only inside
+// guards, and relies on what prepareCrashFilter made ready while the process was sound:
+// the report's facts, dbghelp, and the watchdog that ends a report that cannot finish.
 #include "crash/exception_filter.h"
 
 #include "PlatApp.h"
 #include "crash/crash_context.h"
 #include "crash/crash_guard.h"
 #include "crash/exception_report.h"
-
-#include <new>
-#include <vector>
+#include "crash/report_watchdog.h"
+#include "crash/runtime_abort.h"
 
 bool g_noTrap = false;
 
@@ -24,31 +22,34 @@ namespace {
 // rather than write a second report over the first under the same time-stamped name.
 volatile LONG g_reportingThread = 0;
 
-std::vector<Plat::App::CrashCallback>* g_crashCallbacks = nullptr;
+Plat::App::CrashCallback g_crashCallbacks[crashCallbackCapacity];
+volatile LONG g_crashCallbackCount = 0;
+bool g_crashCallbacksOpen = false;
 
 // The entry count is read once; the array afresh at each step, as a callback may add one.
 void callCrashCallbacks(void*) {
-    if (!g_crashCallbacks)
-        return;
-    std::size_t count = g_crashCallbacks->size();
-    for (std::size_t index = 0; index < count; ++index)
-        (*g_crashCallbacks)[index].function();
+    const LONG count = g_crashCallbackCount;
+    for (LONG index = 0; index < count; ++index)
+        g_crashCallbacks[index].function();
 }
 
 // Everything after the stack has been made usable; ends the process.
 void runCrashSteps(EXCEPTION_POINTERS* info) {
     runGuarded(callCrashCallbacks, nullptr);
-    RecordExceptionInfo(info);
+    recordExceptionInfo(info);
     TerminateProcess(GetCurrentProcess(), 1);
 }
 
-// Only one thread reports. A fault on the reporting thread itself, outside the report's
-// guards, ends the process at once: its report cannot be trusted to finish.
+// Only one thread reports, and the watchdog starts counting when it begins. A fault on the
+// reporting thread itself, outside the report's guards, ends the process at once: its
+// report cannot be trusted to finish.
 void claimTheReport() {
     const LONG self = static_cast<LONG>(GetCurrentThreadId());
     const LONG owner = InterlockedCompareExchange(&g_reportingThread, self, 0);
-    if (owner == 0)
+    if (owner == 0) {
+        armReportWatchdog();
         return;
+    }
     if (owner == self)
         TerminateProcess(GetCurrentProcess(), 1);
     for (;;)
@@ -57,7 +58,7 @@ void claimTheReport() {
 
 } // namespace
 
-LONG WINAPI PlatExceptionFilter(EXCEPTION_POINTERS* info) {
+LONG WINAPI platExceptionFilter(EXCEPTION_POINTERS* info) {
     if (g_noTrap)
         return EXCEPTION_CONTINUE_SEARCH;
     claimTheReport();
@@ -68,24 +69,31 @@ LONG WINAPI PlatExceptionFilter(EXCEPTION_POINTERS* info) {
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
+void prepareCrashFilter() {
+    prepareReportFacts();
+    startReportWatchdog();
+}
+
 void createCrashCallbackList() {
-    g_crashCallbacks = new (std::nothrow) std::vector<Plat::App::CrashCallback>;
+    g_crashCallbackCount = 0;
+    g_crashCallbacksOpen = true;
     prepareOverflowStack();
 }
 
 void destroyCrashCallbackList() {
+    removeRuntimeAbortHook();
+    stopReportWatchdog();
     releaseOverflowStack();
-    delete g_crashCallbacks;
-    g_crashCallbacks = nullptr;
+    g_crashCallbacksOpen = false;
+    g_crashCallbackCount = 0;
 }
 
+// The entry is complete before the count that makes the filter read it grows.
 bool Plat::App::AddCrashCallback(CrashFunction function, void* user) {
-    if (!function || !g_crashCallbacks)
+    const LONG count = g_crashCallbackCount;
+    if (!function || !g_crashCallbacksOpen || count == crashCallbackCapacity)
         return false;
-    try {
-        g_crashCallbacks->push_back(CrashCallback{function, user});
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+    g_crashCallbacks[count] = CrashCallback{function, user};
+    InterlockedExchange(&g_crashCallbackCount, count + 1);
     return true;
 }

@@ -19,55 +19,59 @@ struct ExceptionReport {
 };
 
 // Writes the error log and the minidump beside the executable; always returns 0.
-LONG RecordExceptionInfo(EXCEPTION_POINTERS* info);
+LONG recordExceptionInfo(EXCEPTION_POINTERS* info);
 
 // Formats with wvsprintfA's rules and 1024-character limit and writes the text to the log.
-void ReportPrintf(ExceptionReport* report, const char* format, ...);
+void reportPrintf(ExceptionReport* report, const char* format, ...);
 
 // Sections, in the order the log shows them.
-void WriteReportHeader(ExceptionReport* report);
-void WriteSystemInfo(ExceptionReport* report);
-void WriteAccessViolation(ExceptionReport* report);
-void WriteMiniDump(ExceptionReport* report, EXCEPTION_POINTERS* info);
-void WriteRegisters(ExceptionReport* report);
-void WriteCallStack(ExceptionReport* report, EXCEPTION_POINTERS* info);
-void WriteStackDump(ExceptionReport* report);
-void WriteModuleList(ExceptionReport* report);
-void WriteModuleInfo(ExceptionReport* report, void* allocationBase);
+void writeReportHeader(ExceptionReport* report);
+void writeSystemInfo(ExceptionReport* report);
+void writeAccessViolation(ExceptionReport* report);
+void writeMiniDump(ExceptionReport* report, EXCEPTION_POINTERS* info);
+void writeRegisters(ExceptionReport* report);
+void writeCallStack(ExceptionReport* report, EXCEPTION_POINTERS* info);
+void writeStackDump(ExceptionReport* report);
+void writeModuleList(ExceptionReport* report);
+void writeModuleInfo(ExceptionReport* report, void* allocationBase);
 
-// The register block in each architecture's layout, from plain values so that either
-// layout can be checked on any build.
-struct Registers32 {
-    DWORD eax, ebx, ecx, edx, esi, edi, ebp, esp, eip, eflags;
-    WORD cs, ss, ds, es, fs, gs;
-};
-struct Registers64 {
-    DWORD64 rax, rbx, rcx, rdx, rsi, rdi, rbp, rsp, rip;
-    DWORD64 r8, r9, r10, r11, r12, r13, r14, r15;
-    DWORD eflags;
-    WORD cs, ss, ds, es, fs, gs;
-};
-void WriteRegisters32(ExceptionReport* report, const Registers32& registers);
-void WriteRegisters64(ExceptionReport* report, const Registers64& registers);
 // The 16 bytes at code, "?? " for each that cannot be read, and an empty line.
-void WriteCodeBytes(ExceptionReport* report, const BYTE* code);
+void writeCodeBytes(ExceptionReport* report, const BYTE* code);
 
 // The stack dump of the words from stackPointer up to stackBase (at most 8192 bytes), in
 // 32-bit or 64-bit words.
-void WriteStackDump32(ExceptionReport* report, ULONG_PTR stackPointer, ULONG_PTR stackBase);
-void WriteStackDump64(ExceptionReport* report, ULONG_PTR stackPointer, ULONG_PTR stackBase);
+void writeStackDump32(ExceptionReport* report, ULONG_PTR stackPointer, ULONG_PTR stackBase);
+void writeStackDump64(ExceptionReport* report, ULONG_PTR stackPointer, ULONG_PTR stackBase);
 // One module line: path padded to 35 characters, base, file size, link stamp, file date.
-void WriteModuleLine(ExceptionReport* report, const char* path, ULONG_PTR base, DWORD fileSize,
+void writeModuleLine(ExceptionReport* report, const char* path, ULONG_PTR base, DWORD fileSize,
                      DWORD linkStamp, const char* dateText);
 
 // Small pieces shared by the sections. Buffers: drive 4, the other parts 256 characters.
-void SplitPath(const char* path, char* drive, char* directory, char* baseName, char* extension);
+void splitPath(const char* path, char* drive, char* directory, char* baseName, char* extension);
 // "month/day/year hh:mm:ss" in local time, seconds even; empty when a conversion fails.
-void FormatFileTime(const FILETIME& time, char* text, int size);
+void formatFileTime(const FILETIME& time, char* text, int size);
 // Drive, directory and the current local time: the prefix of both report files (260 bytes).
-void MakeReportBase(const char* programPath, char* reportBase);
-const char* GetExceptionName(DWORD code);
+void makeReportBase(const char* programPath, char* reportBase);
+const char* exceptionName(DWORD code);
 // The base name and extension of the module holding address, or "Unknown" (260 bytes).
-void GetModuleNameOfAddress(const void* address, char* name);
-// An address in the width of the build: 8 hex digits on x86, 16 on x64 (17 bytes).
-void FormatAddress(ULONG_PTR address, char* text);
+void moduleNameOfAddress(const void* address, char* name);
+// value in 4, 8 or 16 lower-case hex digits (17 bytes).
+void formatHex(DWORD64 value, int digits, char* text);
+// An address in the width of the build: 8 hex digits on x86, 16 on x64.
+const int addressDigits = 2 * sizeof(ULONG_PTR);
+
+// What the report says of the program, its user and the machine, gathered while the
+// process is sound, so that the report asks the system for none of it after the fault.
+struct ReportFacts {
+    char programPath[MAX_PATH]; // empty if it cannot be had
+    char programName[MAX_PATH];
+    char userName[256];
+    const char* systemName; // null when the version cannot be had
+    DWORD processors;
+    DWORD processorType;
+    DWORD memoryMBytes;
+};
+// Gathers the facts; the filter's installation calls it. A report without it names no
+// program and no user.
+void prepareReportFacts();
+const ReportFacts& reportFacts();

@@ -1,6 +1,7 @@
 // The reporting guard around the game's code (its run, and the window procedure that calls
 // its callbacks): it reports the crash while the faulting stack still exists, during the
-// search for a handler, and never handles the exception itself.
+// search for a handler, and never handles the exception itself. Runs after the fault:
+// no heap.
 #include "crash/crash_guard.h"
 
 #include "AppInterface.h"
@@ -13,7 +14,7 @@
 #include <excpt.h>
 
 extern "C" LONG appGuardFilter(EXCEPTION_POINTERS* info, void*) {
-    PlatExceptionFilter(info);
+    platExceptionFilter(info);
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
@@ -31,7 +32,7 @@ EXCEPTION_DISPOSITION NTAPI reportDuringSearch(EXCEPTION_RECORD* record, void*, 
                                                void*) {
     if (!(record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND))) {
         EXCEPTION_POINTERS info = {record, context};
-        PlatExceptionFilter(&info);
+        platExceptionFilter(&info);
     }
     return ExceptionContinueSearch;
 }

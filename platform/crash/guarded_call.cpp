@@ -1,4 +1,5 @@
-// The guard that handles an exception and returns to its caller.
+// The guard that handles an exception and returns to its caller. Runs after the fault
+// (every section of the report stands in one): no heap.
 #include "crash/crash_guard.h"
 
 #include <windows.h>

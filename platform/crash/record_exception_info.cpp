@@ -1,6 +1,7 @@
 // Writes the crash report: the error log and, through the diagnostics library, the
-// minidump, both beside the executable and named by the time of the crash. The working
-// block comes straight from virtual memory, since the heap may be what broke.
+// minidump, both beside the executable and named by the time of the crash. Runs after the
+// fault: the working block comes straight from virtual memory, since the heap may be what
+// broke, and the program's path and name were prepared with the filter.
 #include "crash/exception_report.h"
 
 #include "crash/crash_guard.h"
@@ -19,12 +20,9 @@ bool openReportFile(ExceptionReport* report) {
 }
 
 void nameProgram(ExceptionReport* report) {
-    if (GetModuleFileNameA(nullptr, report->programPath, MAX_PATH) == 0)
-        report->programPath[0] = 0;
-    char drive[4], directory[256], baseName[256], extension[256];
-    SplitPath(report->programPath, drive, directory, baseName, extension);
-    wsprintfA(report->programName, "%s%s", baseName, extension);
-    MakeReportBase(report->programPath, report->reportBase);
+    wsprintfA(report->programPath, "%s", reportFacts().programPath);
+    wsprintfA(report->programName, "%s", reportFacts().programName);
+    makeReportBase(report->programPath, report->reportBase);
 }
 
 struct SectionCall {
@@ -42,14 +40,14 @@ void writeSection(void* argument) {
 // trips over a damaged process, costs that section and not the sections after it.
 void writeSections(ExceptionReport* report, EXCEPTION_POINTERS* info) {
     void (*const sections[])(ExceptionReport*, EXCEPTION_POINTERS*) = {
-        [](ExceptionReport* r, EXCEPTION_POINTERS*) { WriteReportHeader(r); },
-        [](ExceptionReport* r, EXCEPTION_POINTERS*) { WriteSystemInfo(r); },
-        [](ExceptionReport* r, EXCEPTION_POINTERS*) { WriteAccessViolation(r); },
-        WriteMiniDump,
-        [](ExceptionReport* r, EXCEPTION_POINTERS*) { WriteRegisters(r); },
-        WriteCallStack,
-        [](ExceptionReport* r, EXCEPTION_POINTERS*) { WriteStackDump(r); },
-        [](ExceptionReport* r, EXCEPTION_POINTERS*) { WriteModuleList(r); },
+        [](ExceptionReport* r, EXCEPTION_POINTERS*) { writeReportHeader(r); },
+        [](ExceptionReport* r, EXCEPTION_POINTERS*) { writeSystemInfo(r); },
+        [](ExceptionReport* r, EXCEPTION_POINTERS*) { writeAccessViolation(r); },
+        writeMiniDump,
+        [](ExceptionReport* r, EXCEPTION_POINTERS*) { writeRegisters(r); },
+        writeCallStack,
+        [](ExceptionReport* r, EXCEPTION_POINTERS*) { writeStackDump(r); },
+        [](ExceptionReport* r, EXCEPTION_POINTERS*) { writeModuleList(r); },
     };
     for (auto write : sections) {
         SectionCall call = {write, report, info};
@@ -59,7 +57,7 @@ void writeSections(ExceptionReport* report, EXCEPTION_POINTERS* info) {
 
 } // namespace
 
-LONG RecordExceptionInfo(EXCEPTION_POINTERS* info) {
+LONG recordExceptionInfo(EXCEPTION_POINTERS* info) {
     if (!info || !info->ExceptionRecord || !info->ContextRecord)
         return 0;
     void* block = VirtualAlloc(nullptr, sizeof(ExceptionReport), MEM_COMMIT, PAGE_READWRITE);

@@ -1,5 +1,5 @@
 // The crash report's later sections: minidump, call stack, stack dump and module list.
-// Crash-time code: no heap, fixed buffers, and every read of process memory guarded.
+// Runs after the fault: no heap, fixed buffers, and every read of process memory guarded.
 #include "contracts/diagnostics.h"
 #include "crash/crash_context.h"
 #include "crash/crash_guard.h"
@@ -22,19 +22,28 @@ void saveMiniDump(void* argument) {
     request->saved = dbSaveMiniDump(request->name, request->info);
 }
 
+// The walk fills the array frame by frame, and the array lies outside the walk's guard:
+// a fault halfway through keeps the frames found before it.
 struct CallStackWalk {
-    ExceptionReport* report;
+    LONG_PTR addresses[stackEntries];
     EXCEPTION_POINTERS* info;
 };
 
-void writeCallStackEntries(void* argument) {
+void walkCallStack(void* argument) {
     CallStackWalk* walk = static_cast<CallStackWalk*>(argument);
-    LONG_PTR addresses[stackEntries];
-    dbDoStackTrace(addresses, stackEntries, 0, walk->info);
-    for (int i = 0; i < stackEntries && addresses[i] != 0; ++i) {
-        dbConvertAddress(addresses[i], walk->report->addressText, sizeof walk->report->addressText);
-        ReportPrintf(walk->report, "%s\r\n", walk->report->addressText);
-    }
+    dbDoStackTrace(walk->addresses, stackEntries, 0, walk->info);
+}
+
+struct FrameLine {
+    ExceptionReport* report;
+    LONG_PTR address;
+};
+
+void writeFrameLine(void* argument) {
+    FrameLine* line = static_cast<FrameLine*>(argument);
+    ExceptionReport* report = line->report;
+    dbConvertAddress(line->address, report->addressText, sizeof report->addressText);
+    reportPrintf(report, "%s\r\n", report->addressText);
 }
 
 struct StackRange {
@@ -43,14 +52,6 @@ struct StackRange {
     ULONG_PTR base;
     unsigned wordSize;
 };
-
-// A word or an address as 8 or 16 hex digits, following the dump's word size.
-void formatWord(DWORD64 value, unsigned wordSize, char* text) {
-    if (wordSize == 8)
-        wsprintfA(text, "%08x%08x", static_cast<DWORD>(value >> 32), static_cast<DWORD>(value));
-    else
-        wsprintfA(text, "%08x", static_cast<DWORD>(value));
-}
 
 DWORD64 readWord(ULONG_PTR address, unsigned wordSize) {
     if (wordSize == 8)
@@ -72,13 +73,13 @@ void writeStackWords(void* argument) {
     char word[17];
     for (unsigned k = 0; p < top && top - p >= range->wordSize; p += range->wordSize) {
         if (k % wordsPerLine == 0) {
-            formatWord(p, range->wordSize, word);
+            formatHex(p, 2 * range->wordSize, word);
             length += wsprintfA(text + length, "%s: ", word);
         }
         ++k;
         bool lastWord = top - p < 2 * range->wordSize;
         const char* separator = (k % wordsPerLine == 0 || lastWord) ? "\r\n" : " ";
-        formatWord(readWord(p, range->wordSize), range->wordSize, word);
+        formatHex(readWord(p, range->wordSize), 2 * range->wordSize, word);
         length += wsprintfA(text + length, "%s%s", word, separator);
     }
     DWORD written = 0;
@@ -88,11 +89,11 @@ void writeStackWords(void* argument) {
 
 void writeStackDumpSection(ExceptionReport* report, ULONG_PTR pointer, ULONG_PTR base,
                            unsigned wordSize) {
-    ReportPrintf(report, "Stack dump:\r\n");
+    reportPrintf(report, "Stack dump:\r\n");
     StackRange range = {report, pointer, base, wordSize};
     if (!runGuarded(writeStackWords, &range))
-        ReportPrintf(report, "Exception encountered during stack dump.\r\n");
-    ReportPrintf(report, "\r\n");
+        reportPrintf(report, "Exception encountered during stack dump.\r\n");
+    reportPrintf(report, "\r\n");
 }
 
 struct ModuleVisit {
@@ -113,13 +114,13 @@ void readModuleFile(const char* path, DWORD* size, char* dateText) {
     FILETIME lastWrite;
     if (GetFileTime(file, nullptr, nullptr, &lastWrite)) {
         char date[64];
-        FormatFileTime(lastWrite, date, sizeof date);
+        formatFileTime(lastWrite, date, sizeof date);
         wsprintfA(dateText, " - file date is %s", date);
     }
     CloseHandle(file);
 }
 
-void writeModuleInfo(void* argument) {
+void describeModule(void* argument) {
     ModuleVisit* visit = static_cast<ModuleVisit*>(argument);
     char path[MAX_PATH];
     if (GetModuleFileNameA(reinterpret_cast<HMODULE>(visit->base), path, MAX_PATH) == 0)
@@ -136,23 +137,13 @@ void writeModuleInfo(void* argument) {
     char dateText[100];
     ZeroMemory(dateText, sizeof dateText);
     readModuleFile(path, &size, dateText);
-    WriteModuleLine(visit->report, path, reinterpret_cast<ULONG_PTR>(base), size,
+    writeModuleLine(visit->report, path, reinterpret_cast<ULONG_PTR>(base), size,
                     headers->FileHeader.TimeDateStamp, dateText);
-}
-
-// The pages to walk: the whole 4 GB of a 32-bit process, or the user space of a 64-bit one.
-ULONGLONG addressSpacePages(const SYSTEM_INFO& system) {
-#if defined(__x86_64__)
-    return (reinterpret_cast<ULONGLONG>(system.lpMaximumApplicationAddress) + 1) /
-           system.dwPageSize;
-#else
-    return (0x40000000ull / system.dwPageSize) * 4;
-#endif
 }
 
 } // namespace
 
-void WriteMiniDump(ExceptionReport* report, EXCEPTION_POINTERS* info) {
+void writeMiniDump(ExceptionReport* report, EXCEPTION_POINTERS* info) {
     MiniDumpRequest request = {{0}, info, false};
     wsprintfA(request.name, "%s%s", report->reportBase, "_MiniDump.dmp");
     // dbghelp works in the damaged process too (its heap, its locks); a fault there costs
@@ -163,54 +154,58 @@ void WriteMiniDump(ExceptionReport* report, EXCEPTION_POINTERS* info) {
         DeleteFileA(request.name);
     const char* name = request.name;
     bool ok = request.saved;
-    ReportPrintf(report, "\r\n");
+    reportPrintf(report, "\r\n");
     if (ok)
-        ReportPrintf(report, "MiniDump saved to file '%s'", name);
+        reportPrintf(report, "MiniDump saved to file '%s'", name);
     else
-        ReportPrintf(report, "MiniDump failed to save.");
-    ReportPrintf(report, "\r\n");
+        reportPrintf(report, "MiniDump failed to save.");
+    reportPrintf(report, "\r\n");
 }
 
-void WriteCallStack(ExceptionReport* report, EXCEPTION_POINTERS* info) {
-    ReportPrintf(report, "Call Stack:\r\n");
-    CallStackWalk walk = {report, info};
-    if (!runGuarded(writeCallStackEntries, &walk))
-        ReportPrintf(report, "Exception encountered during stack trace.\r\n");
-    ReportPrintf(report, "\r\n");
+void writeCallStack(ExceptionReport* report, EXCEPTION_POINTERS* info) {
+    reportPrintf(report, "Call Stack:\r\n");
+    CallStackWalk walk;
+    ZeroMemory(&walk, sizeof walk);
+    walk.info = info;
+    const bool walked = runGuarded(walkCallStack, &walk);
+    bool named = true;
+    for (int i = 0; i < stackEntries && walk.addresses[i] != 0 && named; ++i) {
+        FrameLine line = {report, walk.addresses[i]};
+        named = runGuarded(writeFrameLine, &line);
+    }
+    if (!walked || !named)
+        reportPrintf(report, "Exception encountered during stack trace.\r\n");
+    reportPrintf(report, "\r\n");
 }
 
-void WriteStackDump32(ExceptionReport* report, ULONG_PTR stackPointer, ULONG_PTR stackBase) {
+void writeStackDump32(ExceptionReport* report, ULONG_PTR stackPointer, ULONG_PTR stackBase) {
     writeStackDumpSection(report, stackPointer, stackBase, 4);
 }
 
-void WriteStackDump64(ExceptionReport* report, ULONG_PTR stackPointer, ULONG_PTR stackBase) {
+void writeStackDump64(ExceptionReport* report, ULONG_PTR stackPointer, ULONG_PTR stackBase) {
     writeStackDumpSection(report, stackPointer, stackBase, 8);
 }
 
-void WriteStackDump(ExceptionReport* report) {
-    ULONG_PTR pointer = stackPointer(report->contextRecord);
-#if defined(__x86_64__)
-    WriteStackDump64(report, pointer, crashStackBase());
-#else
-    WriteStackDump32(report, pointer, crashStackBase());
-#endif
+void writeStackDump(ExceptionReport* report) {
+    writeStackDumpSection(report, registerBlock(report->contextRecord).stackPointer,
+                          crashStackBase(), sizeof(ULONG_PTR));
 }
 
-void WriteModuleLine(ExceptionReport* report, const char* path, ULONG_PTR base, DWORD fileSize,
+void writeModuleLine(ExceptionReport* report, const char* path, ULONG_PTR base, DWORD fileSize,
                      DWORD linkStamp, const char* dateText) {
     char address[17];
-    FormatAddress(base, address);
-    ReportPrintf(report, "%-35s, loaded at 0x%s - %5d bytes - %08x%s\r\n", path, address, fileSize,
+    formatHex(base, addressDigits, address);
+    reportPrintf(report, "%-35s, loaded at 0x%s - %5d bytes - %08x%s\r\n", path, address, fileSize,
                  linkStamp, dateText);
 }
 
-void WriteModuleInfo(ExceptionReport* report, void* allocationBase) {
+void writeModuleInfo(ExceptionReport* report, void* allocationBase) {
     ModuleVisit visit = {report, static_cast<BYTE*>(allocationBase)};
-    runGuarded(writeModuleInfo, &visit);
+    runGuarded(describeModule, &visit);
 }
 
-void WriteModuleList(ExceptionReport* report) {
-    ReportPrintf(report,
+void writeModuleList(ExceptionReport* report) {
+    reportPrintf(report,
                  "\r\nModule list: names, addresses, sizes, time stamps and file times:\r\n");
     SYSTEM_INFO system;
     GetSystemInfo(&system);
@@ -228,7 +223,7 @@ void WriteModuleList(ExceptionReport* report) {
         ULONG_PTR base = reinterpret_cast<ULONG_PTR>(region.AllocationBase);
         if (region.State == MEM_COMMIT && base > lastBase) {
             lastBase = base;
-            WriteModuleInfo(report, region.AllocationBase);
+            writeModuleInfo(report, region.AllocationBase);
         }
     }
 }

@@ -1,5 +1,5 @@
-// The small text pieces of the crash report: the line writer, paths, times and names.
-// Crash-time code: no heap, fixed buffers, Windows formatting only.
+// The small text pieces of the crash report: the line writer, paths, times, names and hex.
+// Runs after the fault: no heap, fixed buffers, Windows formatting only.
 #include "crash/exception_report.h"
 
 #include <cstdarg>
@@ -82,7 +82,7 @@ int dosSecond(WORD clock) {
 
 } // namespace
 
-void ReportPrintf(ExceptionReport* report, const char* format, ...) {
+void reportPrintf(ExceptionReport* report, const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);
     int length = wvsprintfA(report->lineBuffer, format, arguments);
@@ -93,7 +93,7 @@ void ReportPrintf(ExceptionReport* report, const char* format, ...) {
                   nullptr);
 }
 
-void SplitPath(const char* path, char* drive, char* directory, char* baseName, char* extension) {
+void splitPath(const char* path, char* drive, char* directory, char* baseName, char* extension) {
     int length = lstrlenA(path);
     int lastBackslash = -1;
     for (int i = 0; i < length; ++i) {
@@ -122,7 +122,7 @@ void SplitPath(const char* path, char* drive, char* directory, char* baseName, c
     copyPart(extension, partSize, path + nameEnd, length - nameEnd);
 }
 
-void FormatFileTime(const FILETIME& time, char* text, int size) {
+void formatFileTime(const FILETIME& time, char* text, int size) {
     char formatted[64] = "";
     WORD date = 0, clock = 0;
     if (toLocalDosTime(time, &date, &clock))
@@ -131,9 +131,9 @@ void FormatFileTime(const FILETIME& time, char* text, int size) {
     copyPart(text, size, formatted, lstrlenA(formatted));
 }
 
-void MakeReportBase(const char* programPath, char* reportBase) {
+void makeReportBase(const char* programPath, char* reportBase) {
     char drive[driveSize], directory[partSize], baseName[partSize], extension[partSize];
-    SplitPath(programPath, drive, directory, baseName, extension);
+    splitPath(programPath, drive, directory, baseName, extension);
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
     WORD date = 0, clock = 0;
@@ -147,7 +147,7 @@ void MakeReportBase(const char* programPath, char* reportBase) {
     copyPart(reportBase, reportBaseLimit, formatted, lstrlenA(formatted));
 }
 
-const char* GetExceptionName(DWORD code) {
+const char* exceptionName(DWORD code) {
     for (const ExceptionName& name : exceptionNames) {
         if (name.code == code)
             return name.text;
@@ -155,7 +155,7 @@ const char* GetExceptionName(DWORD code) {
     return "Unknown exception type";
 }
 
-void GetModuleNameOfAddress(const void* address, char* name) {
+void moduleNameOfAddress(const void* address, char* name) {
     MEMORY_BASIC_INFORMATION region;
     char path[MAX_PATH];
     if (VirtualQuery(address, &region, sizeof region) == 0 ||
@@ -164,14 +164,17 @@ void GetModuleNameOfAddress(const void* address, char* name) {
         return;
     }
     char drive[driveSize], directory[partSize], baseName[partSize], extension[partSize];
-    SplitPath(path, drive, directory, baseName, extension);
+    splitPath(path, drive, directory, baseName, extension);
     wsprintfA(name, "%s%s", baseName, extension);
 }
 
-void FormatAddress(ULONG_PTR address, char* text) {
-#if defined(__x86_64__)
-    wsprintfA(text, "%08x%08x", static_cast<DWORD>(address >> 32), static_cast<DWORD>(address));
-#else
-    wsprintfA(text, "%08x", static_cast<DWORD>(address));
-#endif
+// wsprintfA knows no "*" width, so each width has its format.
+void formatHex(DWORD64 value, int digits, char* text) {
+    const DWORD high = static_cast<DWORD>(value >> 32), low = static_cast<DWORD>(value);
+    if (digits == 16)
+        wsprintfA(text, "%08x%08x", high, low);
+    else if (digits == 8)
+        wsprintfA(text, "%08x", low);
+    else
+        wsprintfA(text, "%04x", low);
 }

@@ -10,11 +10,10 @@
 // from that handler hands the crash to the guard or the top-level filter while the
 // thrower's frames are still on the stack, so the report's call stack shows them.
 //
-// On x86_64 an uncaught C++ exception reaches the guard as GCC's own exception and is
-// reported as such; abort then comes only from the game itself, and its code must be one
-// that the runtime's frame handlers do not take for a C++ exception of theirs.
+// Runs after the fault (reportAbort): no heap; signal and RaiseException only.
 #include "crash/runtime_abort.h"
 
+#include "crash/crash_context.h"
 #include "crash/exception_filter.h"
 
 #include <windows.h>
@@ -24,25 +23,48 @@
 
 namespace {
 
-#if defined(__x86_64__)
-const DWORD abortExceptionCode = 0x40000015; // STATUS_FATAL_APP_EXIT
-#else
-// GCC's C++ exception code, as the x86_64 build reports an uncaught exception; no frame
-// handler on i686 reads it, the runtime's unwinding being table-driven there.
-const DWORD abortExceptionCode = 0x20474343;
-#endif
+typedef void (*AbortHandler)(int);
 
-void reportAbort(int) {
+// The handler the game had installed before the library's, called first.
+AbortHandler g_gameAbortHandler = SIG_DFL;
+bool g_hookInstalled = false;
+
+bool isFunction(AbortHandler handler) {
+    return handler != SIG_DFL && handler != SIG_IGN && handler != SIG_ERR;
+}
+
+// NOTE: msvcrt sets the handler back to the default before it calls it, so an abort inside
+// a crash callback, or a second abort, would end the process with exit code 3 and no report.
+// Re-armed first, each abort raises the exception again.
+void reportAbort(int signal) {
+    std::signal(SIGABRT, reportAbort);
+    if (isFunction(g_gameAbortHandler))
+        g_gameAbortHandler(signal);
     if (g_noTrap)
         return;
-    RaiseException(abortExceptionCode, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+    RaiseException(abortExceptionCode(), EXCEPTION_NONCONTINUABLE, 0, nullptr);
 }
 
 } // namespace
 
+// Installing twice (EnableExceptionHandling, then PlatWinMain) keeps the game's handler.
 void installRuntimeAbortHook() {
     // In a windowed program the runtime would first show "abnormal program termination" in
-    // a message box and wait for a click; the report takes its place.
+    // a message box and wait for a click; the report takes its place. This is the whole
+    // process's error mode, as PlatApp.h tells the game.
     _set_error_mode(_OUT_TO_STDERR);
-    std::signal(SIGABRT, reportAbort);
+    AbortHandler previous = std::signal(SIGABRT, reportAbort);
+    if (previous != reportAbort)
+        g_gameAbortHandler = previous;
+    g_hookInstalled = true;
+}
+
+// The game's handler comes back, unless the game has set another one since.
+void removeRuntimeAbortHook() {
+    if (!g_hookInstalled)
+        return;
+    AbortHandler current = std::signal(SIGABRT, g_gameAbortHandler);
+    if (current != reportAbort)
+        std::signal(SIGABRT, current);
+    g_hookInstalled = false;
 }

@@ -5,6 +5,7 @@
 #include "app/activation.h"
 #include "crash/crash_guard.h"
 #include "window/close_commands.h"
+#include "window/display_impl.h"
 #include "window/display_mode.h"
 
 namespace {
@@ -61,7 +62,10 @@ LRESULT WindowManagerImpl::handleMessage(HWND window, UINT message, WPARAM wPara
     if (message == WM_MOVE || message == WM_SIZE || message == WM_DISPLAYCHANGE)
         manager.updateGeometry(window);
     offerWindowMessage(message, wParam, manager.m_geometry);
-    return manager.answerMessage(window, message, wParam, lParam);
+    const LRESULT result = manager.answerMessage(window, message, wParam, lParam);
+    // The display service follows display changes, activation and scale after the window.
+    noteDisplayMessage(window, message, wParam);
+    return result;
 }
 
 // What the window does with a message: each case consumes it or hands it to the default

@@ -1,0 +1,9 @@
+// Libraries the library binds by its own choice (newer system calls, optional system DLLs).
+#pragma once
+
+#include <windows.h>
+
+// Loads fileName from the system directory by its full path; null when it is not there.
+// Never by bare name: that would also search the current directory, where a game started
+// through a file association from a downloads folder finds whatever was put there.
+HMODULE loadSystemLibrary(const char* fileName);
