@@ -34,6 +34,13 @@ bool joinLibraryPath(PathBuffer& path, const char* first, const char* second) {
     return appendText(path, first) && appendText(path, second);
 }
 
+bool systemDirectory(PathBuffer& directory) {
+    UINT length = GetSystemDirectoryA(directory, sizeof directory);
+    if (length == 0 || length >= sizeof directory)
+        return false;
+    return directory[length - 1] == '\\' || appendText(directory, "\\");
+}
+
 namespace {
 
 // Whether the file can be opened for reading.
@@ -51,14 +58,6 @@ bool probe(const char* path) {
         return true;
     PathBuffer withExtension;
     return joinLibraryPath(withExtension, path, ".DLL") && fileOpens(withExtension);
-}
-
-// The system directory with a trailing backslash; false when the system gives none.
-bool systemDirectory(PathBuffer& directory) {
-    UINT length = GetSystemDirectoryA(directory, sizeof directory);
-    if (length == 0 || length >= sizeof directory)
-        return false;
-    return directory[length - 1] == '\\' || appendText(directory, "\\");
 }
 
 } // namespace
