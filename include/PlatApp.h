@@ -11,8 +11,12 @@ namespace App {
 // command line holds "notrap" (anywhere, case-sensitive), run is guarded: an exception
 // that escapes it, a window procedure or a worker thread runs the crash callbacks, writes
 // "<time>_ErrorLog.txt" and "<time>_MiniDump.dmp" beside the executable and ends the
-// process with exit code 1. Stores hInstance for MainInterface::getInstance. The other
-// arguments are accepted and ignored. app must not be null.
+// process with exit code 1. Where the executable's folder refuses new files (a game under
+// Program Files), both go to the player's local application data folder, in a sub-folder
+// named after the executable ("%LOCALAPPDATA%\MyGame\"; the temporary folder's on systems
+// without that folder), which is found and created when the filter is installed. Stores
+// hInstance for MainInterface::getInstance. The other arguments are accepted and ignored.
+// app must not be null.
 PLAT_API int PlatWinMain(void* hInstance, void* hPrevInstance, char* cmdLine, int nCmdShow,
                          AppInterface* app);
 

@@ -11,6 +11,10 @@
 // cleaned of doubled separators first, so only the cleaned length counts). Handles belong to
 // the caller, who unloads them with unloadLibrary. Use from one thread at a time: the search
 // directories are set up, unguarded, at the first load.
+// The plain load by name searches the current directory, as Windows does, and an empty
+// QVX_Root means bin\ under it: a game started from a downloads folder can load a library
+// planted there. Give QVX_Root as an absolute path and start the game in its own folder, or
+// call Plat::App::RemoveCurrentDirectoryFromLibrarySearch (PlatApp.h) first.
 class PLAT_API SharedLibraryInterface {
 public:
     SharedLibraryInterface();

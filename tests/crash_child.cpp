@@ -263,6 +263,31 @@ HMODULE WINAPI refuseDbghelp(LPCSTR name) {
     return nullptr;
 }
 
+// The executable's folder refuses new files, as Program Files does a player's process.
+HANDLE WINAPI refuseBesideProgram(LPCSTR name, DWORD access, DWORD share,
+                                  LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                                  HANDLE templateFile) {
+    char folder[MAX_PATH];
+    GetModuleFileNameA(nullptr, folder, MAX_PATH);
+    std::strrchr(folder, '\\')[1] = 0;
+    if ((access & GENERIC_WRITE) && _strnicmp(name, folder, std::strlen(folder)) == 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    return CreateFileA(name, access, share, security, disposition, flags, templateFile);
+}
+
+// Names every library the library loads itself, then loads it.
+HMODULE WINAPI recordLoad(LPCSTR name) {
+    say(("load " + std::string(name) + "\n").c_str());
+    return LoadLibraryA(name);
+}
+
+HMODULE WINAPI recordLoadEx(LPCSTR name, HANDLE file, DWORD flags) {
+    say(("load " + std::string(name) + "\n").c_str());
+    return LoadLibraryExA(name, file, flags);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -277,6 +302,17 @@ int main(int argc, char** argv) {
     ImportPatch dbghelp(given("without-dbghelp") ? GetModuleHandleA("diagnostics.dll") : nullptr,
                         "kernel32.dll", "LoadLibraryA", refuseDbghelp);
     ImportPatch filter(platform, "kernel32.dll", "SetUnhandledExceptionFilter", countFilterInstall);
+    const bool refused = given("refused-folder");
+    ImportPatch refusedLog(refused ? platform : nullptr, "kernel32.dll", "CreateFileA",
+                           refuseBesideProgram);
+    ImportPatch refusedDump(refused ? GetModuleHandleA("diagnostics.dll") : nullptr,
+                            "kernel32.dll", "CreateFileA", refuseBesideProgram);
+    const bool recorded = given("record-loads");
+    HMODULE diagnostics = recorded ? GetModuleHandleA("diagnostics.dll") : nullptr;
+    ImportPatch loads[] = {{recorded ? platform : nullptr, "kernel32.dll", "LoadLibraryA", recordLoad},
+                           {recorded ? platform : nullptr, "kernel32.dll", "LoadLibraryExA", recordLoadEx},
+                           {diagnostics, "kernel32.dll", "LoadLibraryA", recordLoad},
+                           {diagnostics, "kernel32.dll", "LoadLibraryExA", recordLoadEx}};
     if (given("game-abort-handler"))
         std::signal(SIGABRT, [](int) { say("the game's abort handler ran\n"); });
     if (!given("without-callbacks")) {

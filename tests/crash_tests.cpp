@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <dbghelp.h>
+#include <shlobj.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -78,7 +79,7 @@ enum Dump { saved, mayFail, fails };
 struct CrashCase {
     const char* directory; // also the test's name
     const char* arguments;
-    const char* output;               // what the child prints last; "@" stands for its directory
+    const char* output; // what the child prints last; "@" stands for its directory, "%" the system's
     DWORD code;                       // the exception; the exit code too where nothing reports
     const char* name = nullptr;       // in the report's header; null where no report is written
     const char* accessVerb = nullptr; // "Write to" or "Read from"; null without one
@@ -88,6 +89,7 @@ struct CrashCase {
     Dump dump = saved;
     const char* stackText = nullptr; // the stack dump section exactly; null for words
     int frames = 0;                  // the call stack's lines; 0 for any number
+    bool refused = false; // the program's folder refuses files: the report is in the user's
 };
 
 class CrashMatrix : public ::testing::TestWithParam<CrashCase> {};
@@ -107,6 +109,20 @@ std::string prepareRun(const std::string& name) {
     return directory;
 }
 
+// The system directory, with a trailing backslash.
+std::string systemFolder() {
+    char folder[MAX_PATH] = {};
+    GetSystemDirectoryA(folder, MAX_PATH);
+    return std::string(folder) + "\\";
+}
+
+// Where the library puts a report that the program's folder refuses.
+std::string userReportFolder() {
+    char folder[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, folder);
+    return std::string(folder) + "\\crash_child\\";
+}
+
 ChildResult runCrashChild(const std::string& directory, const std::string& arguments) {
     return runChild("\"" + directory + "crash_child.exe\" " + arguments, directory + "lib");
 }
@@ -114,28 +130,38 @@ ChildResult runCrashChild(const std::string& directory, const std::string& argum
 TEST_P(CrashMatrix, CallbacksFirstThenTheReportAndExitCodeOne) {
     const CrashCase& c = GetParam();
     const std::string directory = prepareRun(c.directory);
+    const std::string reports = c.refused ? userReportFolder() : directory;
+    for (const char* suffix : {"_ErrorLog.txt", "_MiniDump.dmp"}) {
+        for (const std::string& old : filesEndingWith(reports, suffix))
+            DeleteFileA((reports + old).c_str());
+    }
     ChildResult child = runCrashChild(directory, c.arguments);
     ASSERT_TRUE(child.finished);
     std::string output = c.output;
-    for (std::size_t at; (at = output.find('@')) != std::string::npos;)
-        output.replace(at, 1, directory);
+    for (const auto& [mark, text] : {std::make_pair('@', directory), {'%', systemFolder()}}) {
+        for (std::size_t at; (at = output.find(mark)) != std::string::npos;)
+            output.replace(at, 1, text);
+    }
     // Whatever the runtime or the system prints comes first; the child's own lines end it,
     // and no callback ran before them.
     std::size_t tail = child.output.size() - std::min(child.output.size(), output.size());
     EXPECT_EQ(output, child.output.substr(tail)) << child.output;
     EXPECT_EQ(std::string::npos, child.output.substr(0, tail).find("callback ran"));
     EXPECT_EQ(c.name ? 1u : c.code, child.exitCode);
-    std::vector<std::string> logs = filesEndingWith(directory, "_ErrorLog.txt");
-    std::vector<std::string> dumps = filesEndingWith(directory, "_MiniDump.dmp");
+    std::vector<std::string> logs = filesEndingWith(reports, "_ErrorLog.txt");
+    std::vector<std::string> dumps = filesEndingWith(reports, "_MiniDump.dmp");
+    EXPECT_TRUE(!c.refused || filesEndingWith(directory, "_ErrorLog.txt").size() +
+                                      filesEndingWith(directory, "_MiniDump.dmp").size() ==
+                                  0);
     ASSERT_EQ(c.name ? 1u : 0u, logs.size());
     // The dump lies beside the log, under the same time stamp.
-    std::string dumpPath = dumps.empty() ? "" : directory + dumps.front();
+    std::string dumpPath = dumps.empty() ? "" : reports + dumps.front();
     if (!c.name) {
         EXPECT_EQ("", dumpPath);
         return;
     }
-    std::vector<std::string> report = splitReport(readFile(directory + logs[0]));
-    ASSERT_EQ(8u, report.size()) << readFile(directory + logs[0]);
+    std::vector<std::string> report = splitReport(readFile(reports + logs[0]));
+    ASSERT_EQ(8u, report.size()) << readFile(reports + logs[0]);
     EXPECT_EQ(
         0u, report[header].find("crash_child.exe caused " + std::string(c.name) +
                                 (c.accessVerb ? " in module crash_child.exe at " : " in module ")))
@@ -148,7 +174,7 @@ TEST_P(CrashMatrix, CallbacksFirstThenTheReportAndExitCodeOne) {
                            : "",
               report[access]);
     bool written = c.dump == saved || (c.dump == mayFail && report[minidump] != "failed to save.");
-    EXPECT_EQ(written ? directory + logs[0].substr(0, logs[0].size() - 13) + "_MiniDump.dmp" : "",
+    EXPECT_EQ(written ? reports + logs[0].substr(0, logs[0].size() - 13) + "_MiniDump.dmp" : "",
               dumpPath);
     EXPECT_EQ(written ? "saved to file '" + dumpPath + "'" : "failed to save.", report[minidump]);
     EXPECT_EQ(written ? c.code : 0u, minidumpExceptionCode(dumpPath));
@@ -218,6 +244,9 @@ INSTANTIATE_TEST_SUITE_P(
         CrashCase{"read", "read NOTRAP", BOTH, READ, READER "|" ENTRY},
         CrashCase{"write", "write", BOTH, WRITE,
                   WRITER "|crash_child.exe+0x|platform.dll+0x|" ENTRY "|crash_child.exe+0x"},
+        // The program's folder refuses new files: the whole report goes to the user's folder.
+        CrashCase{"refused_folder", "write refused-folder", BOTH, WRITE, WRITER "|" ENTRY, saved,
+                  nullptr, 0, true},
         CrashCase{"null_call", "null-call", BOTH, av, "an Access Violation", "Write to", 0,
                   CHILD "callNull+0x|" ENTRY},
         CrashCase{"illegal", "illegal", BOTH, EXCEPTION_ILLEGAL_INSTRUCTION,
@@ -250,7 +279,7 @@ INSTANTIATE_TEST_SUITE_P(
         CrashCase{"without_callbacks", "read without-callbacks", "", READ, READER},
         // Without dbghelp the library looks beside the program, then in the system.
         CrashCase{"without_dbghelp", "write without-dbghelp",
-                  "dbghelp refused: @dbghelp.dll\ndbghelp refused: dbghelp.dll\n" BOTH, WRITE,
+                  "dbghelp refused: @dbghelp.dll\ndbghelp refused: %dbghelp.dll\n" BOTH, WRITE,
                   WRITER "|crash_child.exe+0x|platform.dll+0x|" ENTRY, fails},
         CrashCase{"heap", "heap", BOTH, WRITE, WRITER "|crash_child.exe+0x|" ENTRY, mayFail},
         // Another thread holds the memory library's lock for good: the report needs no heap.
@@ -271,6 +300,28 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The second thread faults holding the loader lock while the first reports, so the report
 // blocks in the system for good: the watchdog ends the process, with exit code 1, in time.
+// Every library the library loads by its own choice, at start-up and for a crash, comes by
+// full path, never by a bare name the current directory could answer: from the system
+// directory, or dbghelp from beside the program, where a game ships its own on purpose.
+TEST(CrashLibraries, EachLoadedByItsFullPath) {
+    const std::string directory = prepareRun("record_loads");
+    const std::string output = runCrashChild(directory, "write record-loads").output;
+    const std::string system = systemFolder();
+    std::istringstream lines(output);
+    int loads = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("load ", 0) != 0)
+            continue;
+        const std::string path = line.substr(5);
+        ++loads;
+        EXPECT_TRUE(lstrcmpiA(path.substr(0, system.size()).c_str(), system.c_str()) == 0 ||
+                    path == directory + "dbghelp.dll")
+            << path;
+    }
+    // dbghelp beside the program, then the system's; the scale calls' user32 and shcore.
+    EXPECT_GE(loads, 4) << output;
+}
+
 TEST(CrashWatchdog, EndsAReportThatCannotFinish) {
     const std::string directory = prepareRun("loader_lock");
     const DWORD start = GetTickCount();

@@ -70,8 +70,16 @@ struct ReportFacts {
     DWORD processors;
     DWORD processorType;
     DWORD memoryMBytes;
+    // Where both report files go when the executable's folder refuses them, with a trailing
+    // backslash; empty when there is none.
+    char fallbackFolder[MAX_PATH];
 };
 // Gathers the facts; the filter's installation calls it. A report without it names no
 // program and no user.
 void prepareReportFacts();
+// The per-user folder for reports, created: the local application data folder's (else the
+// temporary folder's) sub-folder named baseName, with a trailing backslash; empty when it cannot
+// be had or a report path in it would not fit beside programName.
+void prepareFallbackFolder(const char* baseName, const char* programName,
+                           char (&folder)[MAX_PATH]);
 const ReportFacts& reportFacts();

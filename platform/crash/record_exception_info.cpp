@@ -1,5 +1,6 @@
 // Writes the crash report: the error log and, through the diagnostics library, the
-// minidump, both beside the executable and named by the time of the crash. Runs after the
+// minidump, both beside the executable (or, where that folder refuses them, in the per-user
+// folder prepared with the filter) and named by the time of the crash. Runs after the
 // fault: the working block comes straight from virtual memory, since the heap may be what
 // broke, and the program's path and name were prepared with the filter.
 #include "crash/exception_report.h"
@@ -17,6 +18,24 @@ bool openReportFile(ExceptionReport* report) {
     report->reportFile = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
     return report->reportFile != INVALID_HANDLE_VALUE;
+}
+
+// The executable's folder refused the log: both report files go to the per-user folder, and
+// the debugger output says where.
+bool openReportFileInFallbackFolder(ExceptionReport* report) {
+    const char* folder = reportFacts().fallbackFolder;
+    if (!*folder)
+        return false;
+    char path[MAX_PATH];
+    wsprintfA(path, "%s%s", folder, reportFacts().programName);
+    makeReportBase(path, report->reportBase);
+    if (!openReportFile(report))
+        return false;
+    char line[MAX_PATH + 80];
+    wsprintfA(line, "RecordExceptionInfo: the executable's folder refused the report; it is in %s",
+              folder);
+    OutputDebugStringA(line);
+    return true;
 }
 
 void nameProgram(ExceptionReport* report) {
@@ -68,7 +87,7 @@ LONG recordExceptionInfo(EXCEPTION_POINTERS* info) {
     ZeroMemory(block, sizeof(ExceptionReport));
     ExceptionReport* report = static_cast<ExceptionReport*>(block);
     nameProgram(report);
-    if (openReportFile(report)) {
+    if (openReportFile(report) || openReportFileInFallbackFolder(report)) {
         report->exceptionRecord = info->ExceptionRecord;
         report->contextRecord = info->ContextRecord;
         writeSections(report, info);

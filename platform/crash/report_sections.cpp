@@ -52,6 +52,7 @@ void prepareReportFacts() {
     char drive[4], directory[256], baseName[256], extension[256];
     splitPath(g_facts.programPath, drive, directory, baseName, extension);
     wsprintfA(g_facts.programName, "%s%s", baseName, extension);
+    prepareFallbackFolder(baseName, g_facts.programName, g_facts.fallbackFolder);
     DWORD size = sizeof g_facts.userName;
     if (!GetUserNameA(g_facts.userName, &size))
         wsprintfA(g_facts.userName, "%s", "Unknown");
