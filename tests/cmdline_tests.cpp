@@ -93,30 +93,20 @@ TEST(CmdLine, EntireStringNeverWritesPastItsSize) {
     CmdLine::GetEntireString(nullptr, 8);
 }
 
-// The last of 10,000 arguments is found; its value of 100,000 characters is read whole, cut to
-// a buffer or joined when it fits, and its first word, cut at 127 characters, is no boolean.
+// The last of 10,000 arguments is found; its value of 100,000 characters is read whole or cut
+// to a buffer, and its first word, cut at 127 characters, is no boolean.
 TEST(CmdLine, TenThousandArgumentsAndAValueOfAHundredThousandCharacters) {
     const std::string value(100000, 'a');
     std::vector<const char*> vector(9998, "-s");
     vector.insert(vector.end(), {"-last", value.c_str()});
     Arguments given(vector);
-    std::string text, joined;
-    for (const char* argument : vector)
-        joined += argument + std::string(" ");
+    std::string text;
     bool flag = true;
+    char buffer[66];
+    std::memset(buffer, 'x', sizeof buffer);
     EXPECT_TRUE(CmdLine::Get("last", text) && text == value) << text.size();
-    EXPECT_FALSE(CmdLine::Get("last", flag));
-    std::vector<char> buffer(joined.size() + 2, 'x');
-    EXPECT_TRUE(CmdLine::Get("last", buffer.data(), 64));
-    EXPECT_EQ(std::string(63, 'a') + '\0' + "xx", std::string(buffer.data(), 66));
-    // Without room for the value's blank the line ends before it; one more byte holds it all.
-    for (const std::size_t size : {joined.size(), joined.size() + 1}) {
-        buffer[0] = '\0';
-        CmdLine::GetEntireString(buffer.data(), unsigned(size));
-        const std::size_t expected = size - 1 - (size > joined.size() ? 0 : value.size());
-        EXPECT_TRUE(joined.substr(0, expected) == buffer.data()) << "size " << size;
-    }
-    EXPECT_EQ('x', buffer.back());
+    EXPECT_FALSE(CmdLine::Get("last", flag) || !CmdLine::Get("last", buffer, 64));
+    EXPECT_EQ(std::string(63, 'a') + '\0' + "xx", std::string(buffer, 66));
 }
 
 // Running out of memory gives each call its defined failure, never an exception across the

@@ -47,8 +47,16 @@ template <typename Record> BOOL WINAPI scripted(Record* record) {
     return g_versionAnswer;
 }
 
-// The system section without the user's and the processors' lines; a failed version query
-// leaves the system's name out. Seconds are even, here as in the report's file name.
+// User names of 254, 255 and 256 characters in turn; a buffer too small is refused.
+unsigned g_userNames = 0;
+BOOL WINAPI scriptedUser(char* name, DWORD* size) {
+    const std::string user(254 + g_userNames++ % 3, 'u');
+    return user.size() < *size && lstrcpynA(name, user.c_str(), int(*size));
+}
+
+// The system section without the processors' line; a user name that does not fit reads
+// "Unknown", a failed version query leaves the system's name out. Seconds are even, here as in
+// the report's file name, whose base is cut to 246 characters, leaving room for its suffixes.
 TEST(ReportSystem, NamesTheTimeAndSystemAndRoundsMemoryUpToWholeMebibytes) {
     SYSTEMTIME local = {2026, 12, 4, 3, 23, 59, 27, 0};
     FILETIME localTime;
@@ -57,9 +65,13 @@ TEST(ReportSystem, NamesTheTimeAndSystemAndRoundsMemoryUpToWholeMebibytes) {
     auto clock = script("kernel32.dll", "GetSystemTimeAsFileTime", scripted<FILETIME>);
     auto version = script("kernel32.dll", "GetVersionExA", scripted<OSVERSIONINFOA>);
     auto status = script("kernel32.dll", "GlobalMemoryStatus", scripted<MEMORYSTATUS>);
+    auto user = script("advapi32.dll", "GetUserNameA", scriptedUser);
     char base[MAX_PATH];
-    makeReportBase("C:\\Games\\App\\Game.exe", base);
-    EXPECT_STREQ("C:\\Games\\App\\12-3-2026_23_59_26", base);
+    for (const std::size_t length : {245u, 246u, 247u}) {
+        const std::string directory = "C:\\" + std::string(length - 22, 'd') + "\\";
+        makeReportBase((directory + "Game.exe").c_str(), base);
+        EXPECT_EQ((directory + "12-3-2026_23_59_26").substr(0, 246), base);
+    }
     const SIZE_T mib = 1048576;
     const struct {
         DWORD platform, major, minor;
@@ -81,15 +93,15 @@ TEST(ReportSystem, NamesTheTimeAndSystemAndRoundsMemoryUpToWholeMebibytes) {
         g_record<OSVERSIONINFOA> = {sizeof(OSVERSIONINFOA), c.major, c.minor, 0, c.platform, {}};
         g_versionAnswer = c.answer;
         g_record<MEMORYSTATUS>.dwTotalPhys = c.memory;
+        const std::string name =
+            g_userNames % 3 < 2 ? std::string(254 + g_userNames % 3, 'u') : "Unknown";
         std::string text = reportText([](ExceptionReport* report) {
             prepareReportFacts();
             writeSystemInfo(report);
         });
-        for (const char* line : {", run by ", " processor(s), type "}) {
-            std::size_t start = text.rfind("\r\n", text.find(line)) + 2;
-            text.erase(start, text.find("\r\n", start) + 2 - start);
-        }
-        EXPECT_EQ("Error occurred at 12/3/2026 23:59:26.\r\n" + std::string(c.lines) +
+        std::size_t start = text.rfind("\r\n", text.find(" processor(s), type ")) + 2;
+        text.erase(start, text.find("\r\n", start) + 2 - start);
+        EXPECT_EQ("Error occurred at 12/3/2026 23:59:26.\r\n, run by " + name + ".\r\n" + c.lines +
                       " MBytes physical memory.\r\n",
                   text);
     }
@@ -122,9 +134,9 @@ TEST(ReportStackDump, EightWordsALineUpTo8192BytesOrTheBase) {
               "00000007\r\n@00000008 00000009 0000000a 0000000b 0000000c 0000000d 0000000e "
               "0000000f\r\n@00000010 00000011 00000012 00000013\r\n\r\n\r\n",
               stackDump<DWORD>(20));
-    std::string deep = stackDump<DWORD>(2048);
-    EXPECT_EQ(deep, stackDump<DWORD>(3000)) << "2048 words at most";
-    EXPECT_EQ(" 000007ff\r\n\r\n\r\n", deep.substr(deep.size() - 15));
+    for (const unsigned count : {2047u, 2048u, 2049u}) // 8192 bytes at most
+        EXPECT_NE(std::string::npos, stackDump<DWORD>(count).find(
+                                         count < 2048 ? " 000007fe\r\n\r\n" : " 000007ff\r\n\r\n"));
     EXPECT_EQ("Stack dump:\r\n\r\n\r\n", stackDump<DWORD>(0));
     EXPECT_EQ("Stack dump:\r\n@0000000100000000 0000000100000001 0000000100000002 "
               "0000000100000003 0000000100000004 0000000100000005 0000000100000006 "
@@ -162,10 +174,8 @@ TEST(ReportCallStack, OneLinePerFrameUpToTheFirstZeroOr64) {
     const struct {
         int frames, walkFaultAt, faultAt, lines;
         const char* end;
-    } cases[] = {{0, -1, -1, 0, ""},
-                 {3, -1, -1, 3, ""},
-                 {64, -1, -1, 64, ""},
-                 {5, -1, 2, 2, fault},
+    } cases[] = {{0, -1, -1, 0, ""},   {3, -1, -1, 3, ""},   {63, -1, -1, 63, ""},
+                 {64, -1, -1, 64, ""}, {65, -1, -1, 64, ""}, {5, -1, 2, 2, fault},
                  {64, 3, -1, 3, fault}};
     for (const auto& c : cases) {
         g_frames = c.frames;

@@ -82,11 +82,11 @@ TEST_F(InputTest, CallbacksInOrderCaptureAndClearing) {
     play({WM_KEYDOWN, keyA, WM_KEYDOWN, keyA, WM_KEYUP, keyA});
     input()->clearKeyCallback(keyA);
     input()->removeGenericKeyCallback(recordKey);
-    play({WM_KEYDOWN, keyA, WM_LBUTTONDOWN, MK_LBUTTON});
+    play({WM_KEYDOWN, keyA, WM_KEYDOWN, 0xFF});
     input()->clearKey(keyA);
-    play({WM_KEYDOWN, keyA, WM_LBUTTONDOWN, MK_LBUTTON});
+    play({WM_KEYDOWN, keyA, WM_KEYDOWN, 0xFF});
     input()->clearAllKeys();
-    play({WM_KEYDOWN, keyA, WM_LBUTTONUP, 0});
+    play({WM_KEYDOWN, keyA, WM_KEYDOWN, 0xFF});
     const CaptureCallback capture = [](int key) { note("c" + std::to_string(key)); };
     sysInput()->setCaptureCallback(capture);
     play({WM_KEYUP, keyA, WM_KEYDOWN, keyA, WM_RBUTTONDOWN, MK_RBUTTON});
@@ -97,21 +97,21 @@ TEST_F(InputTest, CallbacksInOrderCaptureAndClearing) {
     EXPECT_TRUE(sysInput()->init());
     play({WM_KEYDOWN, keyA, WM_RBUTTONUP, 0});
     EXPECT_EQ("[100,50,740,530] +65:3 +65 +65:2 +65:4 *65:3 *65 *65:2 *65:4 -65:3 -65 -65:2 "
-              "-65:4 +65:2 +65:4 +1:2 +1:4 +65:2 +65:4 *1:2 *1:4 +65:2 +65:4 c65 c2 *65:2 "
-              "*65:4 +65:2 +65:4 -2:2 -2:4",
+              "-65:4 +65:2 +65:4 +255:2 +255:4 +65:2 +65:4 *255:2 *255:4 +65:2 +65:4 +255:2 +255:4 "
+              "c65 c2 *65:2 *65:4 +65:2 +65:4 -2:2 -2:4",
               events());
 }
 
-// A code of 256 or more has no table entry: key operations answer false or 0 and key messages
-// reach no callback. A, the entry of its low byte, is watched through A itself.
+// A code of 256 or more has no table entry (255 is the last): key operations answer false or 0 and
+// key messages reach no callback. A, the entry of its low byte, is watched through A itself.
 TEST_F(InputTest, CodesBeyondTheTableChangeNothing) {
     listenFor(keyA);
-    listenFor(0x100 + keyA);
+    listenFor(0x100);
     input()->setKeyCallback(keyA, recordKey, reinterpret_cast<void*>(3));
     play({WM_KEYDOWN, keyA});
     SetCursorPos(windowX, windowY);
     float x = -1.0f, y = -1.0f;
-    for (const unsigned code : {0x100 + keyA, 0xFFFFFF00u + keyA}) {
+    for (const unsigned code : {0x100u, 0x100 + keyA, 0xFFFFFF00u + keyA}) {
         input()->setKeyCallback(code, recordKey, reinterpret_cast<void*>(9));
         input()->clearKeyCallback(code);
         input()->clearKey(code);
@@ -123,7 +123,7 @@ TEST_F(InputTest, CodesBeyondTheTableChangeNothing) {
     // The last is A with the top bit of wParam set, which a cast to 32 bits turns into A.
     sysInput()->setCaptureCallback([](int key) { note("c" + std::to_string(key)); });
     for (const UINT message : {WM_KEYDOWN, WM_SYSKEYDOWN, WM_KEYUP, WM_SYSKEYUP})
-        for (const WPARAM code : {WPARAM(0x100 + keyA), WPARAM(-256 + int(keyA)),
+        for (const WPARAM code : {WPARAM(0x100), WPARAM(0x100 + keyA), WPARAM(-256 + int(keyA)),
                                   WPARAM(1) << (sizeof(WPARAM) * 8 - 1) | keyA})
             play({message, code});
     sysInput()->setCaptureCallback(nullptr);
@@ -226,14 +226,17 @@ UINT WINAPI noScanCode(UINT, UINT) {
     return 0;
 }
 
-// Layouts may map Pause and Divide to no scan code: they get the codes their keys send.
+// Up to 2047 characters, a name that fits with its zero, else an empty one; layouts may map
+// Pause and Divide to no scan code: they get the codes their keys send.
 TEST(KeyNames, RefuseBadArgumentsAndGivePauseAndDivideTheirScanCodes) {
     InputInterface* input = InputInterface::i();
-    unsigned short buffer[64] = {'x', 0};
+    unsigned short buffer[2049] = {'x', 0};
     EXPECT_FALSE(input->getKeyName(keyA, nullptr, 64));
-    for (const auto& row : {std::pair<unsigned, unsigned>{keyA, 2048}, {0, 64}, {keyA, 0}})
+    for (const auto& row :
+         {std::pair<unsigned, unsigned>{keyA, 2048}, {keyA, 2049}, {0, 64}, {keyA, 0}})
         EXPECT_FALSE(input->getKeyName(row.first, buffer, row.second) || buffer[0] != 'x');
-    EXPECT_TRUE(input->getKeyName(keyA, buffer, 2) && buffer[0] == 'A' && buffer[1] == 0);
+    for (const unsigned length : {1u, 2u, 2047u}) // "A" and its zero need 2
+        EXPECT_TRUE(input->getKeyName(keyA, buffer, length) && buffer[0] == "\0A"[length > 1]);
     const ImportPatch names = patchPlatform("user32.dll", "GetKeyNameTextA", recordKeyWord),
                       scanCodes = patchPlatform("user32.dll", "MapVirtualKeyA", noScanCode);
     ASSERT_TRUE(names.active() && scanCodes.active());

@@ -1,8 +1,10 @@
-// The library's internals on its own code: registry, service walks, lifetime, Windows errors.
+// The library's internals on its own code: registry, service walks, lifetime, errors, paths.
 #include "app/service_table.h"
 #include "contracts/memory.h"
+#include "input/key_table.h"
 #include "registry/named_interface_impl.h"
 #include "registry/windows_error.h"
+#include "sys/shared_library_impl.h"
 #include "support/child_process.h"
 #include "support/records.h"
 #include "test_resources.h"
@@ -69,10 +71,11 @@ TEST(ServiceWalks, RunRowsInOrderAsTheLifetimeRunsItsSteps) {
     const ServiceRegistration table[] = {
         {"first", [] { return g_walk += "+1", true; }, [] { return g_walk += "-1", false; }},
         {"second", nullptr, [] { return g_walk += "-2", true; }},
-        {"third", [] { return g_walk += "+3", false; }, nullptr}};
-    createServices(table, 3);
-    destroyServices(table, 3);
-    EXPECT_EQ("+1+3-2-1", g_walk) << "a false result does not stop a walk";
+        {"third", [] { return g_walk += "+3", false; }, nullptr},
+        {"last", [] { return g_walk += "+4", true; }, [] { return g_walk += "-4", true; }}};
+    createServices(table, 4);
+    destroyServices(table, 4);
+    EXPECT_EQ("+1+3+4-4-2-1", g_walk) << "a false result does not stop a walk";
     // The lifetime object's steps, each replaced by a line of output in a child of their own.
     const ChildResult child = runChild("\"" + programDirectory() + "lifetime_child.exe\"");
     EXPECT_EQ("services\nsearch directories\ntimer calibration\ncrash callbacks\nrunning\n"
@@ -100,6 +103,23 @@ TEST(WindowsError, TracesTheCodesTextAndClearsTheCode) {
               "1Windows Error: Invalid Flags;1Windows Error: unknown error;"
               "1Windows Error: unknown error;1Windows Error: Invalid Parameter;",
               traces);
+}
+
+// The key table ends at code 255; a loader path holds MAX_PATH - 1 characters and its zero,
+// never the byte after the buffer, where an overrun by one would go unseen from outside.
+TEST(Limits, TheKeyTableAndALoaderPathEndWhereTheirStorageEnds) {
+    ASSERT_TRUE(makeKeyTable());
+    EXPECT_TRUE(keyEntry(255) == &g_keyTable[255] && !keyEntry(256));
+    freeKeyTable();
+    struct {
+        PathBuffer path;
+        char after;
+    } guarded = {{}, 'g'};
+    const std::string name(MAX_PATH, 'n');
+    for (const unsigned length : {MAX_PATH - 2, MAX_PATH - 1, MAX_PATH}) {
+        const bool joined = joinLibraryPath(guarded.path, "C:\\", &name[MAX_PATH + 3 - length]);
+        EXPECT_EQ(std::make_pair(length < MAX_PATH, 'g'), std::make_pair(joined, guarded.after));
+    }
 }
 
 } // namespace

@@ -17,8 +17,6 @@ const char* const sharedLibraryServiceName = "SharedLibrary";
 typedef unsigned (*GetLibraryIdFunction)();
 typedef bool(__cdecl* SetupFunctionTableFunction)(void* functionTable);
 
-typedef char PathBuffer[MAX_PATH];
-
 // Appends text to path; false, with path unchanged, when the result would not fit.
 bool appendText(PathBuffer& path, const char* text) {
     size_t used = std::strlen(path);
@@ -29,11 +27,21 @@ bool appendText(PathBuffer& path, const char* text) {
     return true;
 }
 
-// Writes first followed by second into path; false when they do not fit together.
-bool joinText(PathBuffer& path, const char* first, const char* second) {
+} // namespace
+
+bool joinLibraryPath(PathBuffer& path, const char* first, const char* second) {
     path[0] = '\0';
     return appendText(path, first) && appendText(path, second);
 }
+
+bool systemDirectory(PathBuffer& directory) {
+    UINT length = GetSystemDirectoryA(directory, sizeof directory);
+    if (length == 0 || length >= sizeof directory)
+        return false;
+    return directory[length - 1] == '\\' || appendText(directory, "\\");
+}
+
+namespace {
 
 // Whether the file can be opened for reading.
 bool fileOpens(const char* path) {
@@ -49,15 +57,7 @@ bool probe(const char* path) {
     if (fileOpens(path))
         return true;
     PathBuffer withExtension;
-    return joinText(withExtension, path, ".DLL") && fileOpens(withExtension);
-}
-
-// The system directory with a trailing backslash; false when the system gives none.
-bool systemDirectory(PathBuffer& directory) {
-    UINT length = GetSystemDirectoryA(directory, sizeof directory);
-    if (length == 0 || length >= sizeof directory)
-        return false;
-    return directory[length - 1] == '\\' || appendText(directory, "\\");
+    return joinLibraryPath(withExtension, path, ".DLL") && fileOpens(withExtension);
 }
 
 } // namespace
@@ -73,7 +73,7 @@ bool SharedLibraryImpl::libraryExists(const char* name) {
         return false;
     PathBuffer directory;
     PathBuffer path;
-    if (systemDirectory(directory) && joinText(path, directory, name) && probe(path))
+    if (systemDirectory(directory) && joinLibraryPath(path, directory, name) && probe(path))
         return true;
     return probe(name);
 }
@@ -88,7 +88,7 @@ HMODULE SharedLibraryImpl::loadLibrary(const char* name) {
         return nullptr;
     for (const std::string& directory : *directories) {
         PathBuffer path;
-        if (!joinText(path, directory.c_str(), name))
+        if (!joinLibraryPath(path, directory.c_str(), name))
             continue;
         if (HMODULE library = LoadLibraryA(path))
             return library;

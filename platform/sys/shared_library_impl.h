@@ -33,6 +33,15 @@ private:
     static bool s_searchDirectoriesReady;
 };
 
+// A path the loader builds from a directory and a library name.
+typedef char PathBuffer[MAX_PATH];
+
+// Writes first followed by second into path; false when they do not fit together with the
+// terminating zero.
+bool joinLibraryPath(PathBuffer& path, const char* first, const char* second);
+// The system directory with a trailing backslash; false when the system gives none.
+bool systemDirectory(PathBuffer& directory);
+
 // The service's instance pointer, which SharedLibraryInterface::i() returns.
 extern SharedLibraryImpl* g_sharedLibraryImpl;
 

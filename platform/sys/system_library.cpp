@@ -1,16 +1,11 @@
 // Loading the system's own libraries by full path.
 #include "sys/system_library.h"
 
-#include <cstring>
+#include "sys/shared_library_impl.h"
 
 HMODULE loadSystemLibrary(const char* fileName) {
-    char path[MAX_PATH];
-    UINT length = GetSystemDirectoryA(path, MAX_PATH);
-    size_t nameLength = std::strlen(fileName);
-    if (length == 0 || length + 1 + nameLength >= MAX_PATH)
+    PathBuffer directory, path;
+    if (!systemDirectory(directory) || !joinLibraryPath(path, directory, fileName))
         return nullptr;
-    if (path[length - 1] != '\\')
-        path[length++] = '\\';
-    std::memcpy(path + length, fileName, nameLength + 1);
     return LoadLibraryA(path);
 }

@@ -3,7 +3,8 @@
 
 #include <windows.h>
 
-// Loads fileName from the system directory by its full path; null when it is not there.
+// Loads fileName from the system directory by its full path; null when it is not there or the
+// path would not fit (the loader's own join, so one limit holds for both).
 // Never by bare name: that would also search the current directory, where a game started
 // through a file association from a downloads folder finds whatever was put there.
 HMODULE loadSystemLibrary(const char* fileName);
