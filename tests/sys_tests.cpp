@@ -101,8 +101,6 @@ int __cdecl scriptedStat(const char* path, StatRecord* status) {
     return std::strcmp(path, "present") == 0 ? 0 : -1;
 }
 
-// The file time is the modification time, else 0; the executable's path is cut and terminated.
-
 // The opt-in takes the current directory out of the search of the game's own loads by bare
 // name; XP's call is given an empty directory (Wine ignores that one, hence recorded); a
 // system without either keeps the search as it was.
@@ -123,6 +121,7 @@ TEST(LibrarySearch, OptInKeepsALibraryPlantedInTheCurrentDirectoryOut) {
             << option;
 }
 
+// The file time is the modification time, else 0; the executable's path is cut and terminated.
 TEST(SysUtil, FileTimeAndExecutablePath) {
     SysUtilInterface& util = *SysUtilInterface::i();
     EXPECT_EQ(&util, NamedInterface::i()->getInterface("SysUtil"));
