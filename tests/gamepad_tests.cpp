@@ -1,5 +1,5 @@
 // Gamepads on pads scripted in a stand-in DLL that platform.dll loads in place of XInput, winmm
-// and user32 (for the raw-input device list), on a scripted counter of 1000 ticks a second.
+// and user32 (for the raw-input device list), on a scripted tick count.
 #include "GamepadInterface.h"
 #include "contracts/memory.h"
 #include "libraries/pad_script.h"
@@ -20,7 +20,7 @@ PadScript* const script = reinterpret_cast<PadScript* (*)()>(
 // The libraries the scripted system has; each load asked for (after "!" when refused); and
 // each connect ("+pad") and disconnect ("-pad").
 std::string g_present, g_loads, g_events;
-LONGLONG g_now = 0;
+DWORD g_now = 0;
 
 __attribute__((format(printf, 1, 2))) std::string text(const char* format, ...) {
     char s[256];
@@ -40,11 +40,8 @@ HMODULE WINAPI loadLibrary(LPCSTR path) {
     g_loads += " " + name + (present ? "" : "!");
     return present ? LoadLibraryA(g_standIn.c_str()) : nullptr;
 }
-BOOL WINAPI counter(LARGE_INTEGER* now) {
-    return now->QuadPart = g_now, TRUE;
-}
-BOOL WINAPI frequency(LARGE_INTEGER* ticks) {
-    return ticks->QuadPart = 1000, TRUE;
+DWORD WINAPI tickCount() {
+    return g_now;
 }
 void noteConnection(int pad, bool connected, void*) {
     g_events += text(" %c%d", connected ? '+' : '-', pad);
@@ -75,7 +72,7 @@ void plugJoystick(UINT id, WORD vendor, WORD product, const char* name) {
 class Pads : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(pads && script && m_patches[2].active());
+        ASSERT_TRUE(pads && script && m_patches[1].active());
         *script = PadScript();
         g_present = "xinput1_4.dll winmm.dll user32.dll";
         g_loads = g_events = "";
@@ -84,14 +81,13 @@ protected:
     }
     void TearDown() override { pads->shutdown(); }
     // Frames step ticks apart; one 50 apart probes one empty XInput slot or joystick id.
-    static void frames(int count, LONGLONG step = 50) {
+    static void frames(int count, DWORD step = 50) {
         for (; count > 0; --count)
             g_now += step, pads->update();
     }
 
-    ImportPatch m_patches[3] = {patchPlatform("kernel32.dll", "LoadLibraryA", loadLibrary),
-                                patchPlatform("kernel32.dll", "QueryPerformanceCounter", counter),
-                                patchPlatform("kernel32.dll", "QueryPerformanceFrequency", frequency)};
+    ImportPatch m_patches[2] = {patchPlatform("kernel32.dll", "LoadLibraryA", loadLibrary),
+                                patchPlatform("kernel32.dll", "GetTickCount", tickCount)};
 };
 
 // The newest XInput, winmm, and user32 only beside XInput; a 98-like system has only winmm.

@@ -17,13 +17,7 @@ const int fullDeflection = 32767;
 const float defaultDeadZone = 0.24f;
 // Probes are one call each; twenty of them (four XInput slots, sixteen joystick ids) take a
 // second.
-const LONGLONG probeMilliseconds = 50;
-
-LONGLONG counterNow() {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return now.QuadPart;
-}
+const DWORD probeMilliseconds = 50;
 
 } // namespace
 
@@ -55,8 +49,8 @@ int joystickUnits(UINT position, UINT low, UINT high) {
 
 GamepadImpl::GamepadImpl()
     : m_slots(), m_initialized(false), m_deadZone(0), m_deadZoneUnits(0), m_callback(nullptr),
-      m_callbackData(nullptr), m_probeCursor(0), m_joystickCount(0), m_probeInterval(0),
-      m_nextProbe(0), m_xinput(nullptr), m_winmm(nullptr), m_user32(nullptr),
+      m_callbackData(nullptr), m_probeCursor(0), m_joystickCount(0), m_probeDue(false),
+      m_lastProbe(0), m_xinput(nullptr), m_winmm(nullptr), m_user32(nullptr),
       m_getState(nullptr), m_setState(nullptr), m_joyCount(nullptr), m_joyCaps(nullptr),
       m_joyPosition(nullptr), m_deviceList(nullptr), m_deviceInfo(nullptr) {
     setDeadZone(defaultDeadZone);
@@ -71,10 +65,7 @@ bool GamepadImpl::initialize() {
         shutdown();
         return false;
     }
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    m_probeInterval = frequency.QuadPart * probeMilliseconds / 1000;
-    m_nextProbe = 0;
+    m_probeDue = true;
     m_probeCursor = 0;
     m_initialized = true;
     return true;
@@ -121,12 +112,15 @@ void GamepadImpl::update() {
 }
 
 // One empty XInput slot or joystick id per probe, round the list: a frame never pays for a
-// whole enumeration, which with winmm reads the registry for every id.
+// whole enumeration, which with winmm reads the registry for every id. The tick count is the
+// cheaper clock (the performance counter can cost a system call per read); the difference of
+// two stays right across its wrap after 49.7 days.
 void GamepadImpl::probeNext() {
-    const LONGLONG now = counterNow();
-    if (now < m_nextProbe)
+    const DWORD now = GetTickCount();
+    if (!m_probeDue && now - m_lastProbe < probeMilliseconds)
         return;
-    m_nextProbe = now + m_probeInterval;
+    m_probeDue = false;
+    m_lastProbe = now;
     const int xinputCount = m_getState ? int(xinputSlots) : 0;
     for (int tried = 0; tried <= xinputSlots + maxJoysticks; ++tried) {
         if (m_probeCursor >= xinputCount + m_joystickCount) {

@@ -72,11 +72,12 @@ private:
     int m_deadZoneUnits; // the dead zone in stick units of 32767 to full deflection
     ConnectionCallback m_callback;
     void* m_callbackData;
-    // Probing: the next XInput index (0 to 3) or joystick id (4 on) to try, and when.
+    // Probing: the next XInput index (0 to 3) or joystick id (4 on) to try, and when the last
+    // probe was; the first update after initialize probes at once.
     int m_probeCursor;
     int m_joystickCount;
-    LONGLONG m_probeInterval;
-    LONGLONG m_nextProbe;
+    bool m_probeDue;
+    DWORD m_lastProbe;
     // Bound at initialize, released at shutdown; null where the system lacks them.
     HMODULE m_xinput;
     HMODULE m_winmm;
