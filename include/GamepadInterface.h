@@ -7,8 +7,8 @@
 // One pad as the last update saw it. A disconnected slot reads all zero.
 struct GamepadState {
     bool connected;
-    int source;    // GamepadInterface::Source
-    char name[64]; // "XInput pad 1" to "XInput pad 4", or the joystick driver's product name
+    int source;       // GamepadInterface::Source
+    char name[64];    // "XInput pad 1" to "XInput pad 4", or the joystick driver's product name
     unsigned buttons; // GamepadInterface::Button bits held down
     // Left stick x and y, right stick x and y: -1 to 1, right and up positive, 0 inside the
     // dead zone and scaled so the range past it still covers 0 to 1.

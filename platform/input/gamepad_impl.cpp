@@ -50,9 +50,9 @@ int joystickUnits(UINT position, UINT low, UINT high) {
 GamepadImpl::GamepadImpl()
     : m_slots(), m_initialized(false), m_deadZone(0), m_deadZoneUnits(0), m_callback(nullptr),
       m_callbackData(nullptr), m_probeCursor(0), m_joystickCount(0), m_probeDue(false),
-      m_lastProbe(0), m_xinput(nullptr), m_winmm(nullptr), m_user32(nullptr),
-      m_getState(nullptr), m_setState(nullptr), m_joyCount(nullptr), m_joyCaps(nullptr),
-      m_joyPosition(nullptr), m_deviceList(nullptr), m_deviceInfo(nullptr) {
+      m_lastProbe(0), m_xinput(nullptr), m_winmm(nullptr), m_user32(nullptr), m_getState(nullptr),
+      m_setState(nullptr), m_joyCount(nullptr), m_joyCaps(nullptr), m_joyPosition(nullptr),
+      m_deviceList(nullptr), m_deviceInfo(nullptr) {
     setDeadZone(defaultDeadZone);
 }
 

@@ -116,9 +116,8 @@ void GamepadImpl::fillJoystick(GamepadState& state, const JoystickCaps& caps,
     const DWORD positions[4] = {info.dwXpos, info.dwYpos, info.dwZpos, info.dwRpos};
     const int direction[4] = {1, -1, 1, -1};
     for (int axis = 0; axis < 4; ++axis) {
-        const int units = caps.present[axis]
-                              ? joystickUnits(positions[axis], caps.min[axis], caps.max[axis])
-                              : 0;
+        const int units =
+            caps.present[axis] ? joystickUnits(positions[axis], caps.min[axis], caps.max[axis]) : 0;
         state.axes[axis] = stickAxis(direction[axis] * units, m_deadZoneUnits);
     }
 }

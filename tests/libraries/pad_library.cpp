@@ -1,5 +1,5 @@
-// A stand-in for XInput, winmm's joystick calls and the raw-input device list, driven by the
-// script in its own memory.
+// A stand-in for XInput, winmm's joystick calls and the raw-input device list, answering from
+// the script that padScript() hands the test.
 #define _USER32_
 #define _WINMM_
 #include "pad_script.h"
@@ -18,14 +18,12 @@ __declspec(dllexport) PadScript* padScript() {
 
 __declspec(dllexport) DWORD WINAPI XInputGetState(DWORD index, XINPUT_STATE* state) {
     ++g_script.calls;
-    if (index > 3 || !g_script.pluggedPad[index])
-        return ERROR_DEVICE_NOT_CONNECTED;
-    state->Gamepad = g_script.pads[index];
-    return ERROR_SUCCESS;
+    const bool plugged = index < 4 && g_script.pluggedPad[index];
+    return plugged ? (state->Gamepad = g_script.pads[index], 0) : ERROR_DEVICE_NOT_CONNECTED;
 }
 
 __declspec(dllexport) DWORD WINAPI XInputSetState(DWORD index, XINPUT_VIBRATION* motors) {
-    return index > 3 ? ERROR_DEVICE_NOT_CONNECTED : (g_script.motors[index] = *motors, 0);
+    return index < 4 ? (g_script.motors[index] = *motors, 0) : ERROR_DEVICE_NOT_CONNECTED;
 }
 
 __declspec(dllexport) UINT WINAPI joyGetNumDevs() {
@@ -34,35 +32,30 @@ __declspec(dllexport) UINT WINAPI joyGetNumDevs() {
 
 __declspec(dllexport) MMRESULT WINAPI joyGetPosEx(UINT id, JOYINFOEX* info) {
     ++g_script.calls;
-    if (id >= g_script.joysticks || !g_script.plugged[id])
-        return JOYERR_UNPLUGGED;
-    *info = g_script.positions[id];
+    const bool plugged = id < g_script.joysticks && g_script.positions[id].dwSize;
+    return plugged ? (*info = g_script.positions[id], 0) : JOYERR_UNPLUGGED;
+}
+
+__declspec(dllexport) MMRESULT WINAPI joyGetDevCapsA(UINT_PTR id, JOYCAPSA* caps, UINT) {
+    *caps = JOYCAPSA();
+    caps->wMid = g_script.vendors[id], caps->wPid = 0x028E;
+    wsprintfA(caps->szPname, "stick %04X", g_script.vendors[id]);
+    caps->wXmax = caps->wYmax = caps->wZmax = caps->wRmax = 65534;
+    caps->wCaps = JOYCAPS_HASZ | JOYCAPS_HASR | JOYCAPS_HASPOV;
     return JOYERR_NOERROR;
 }
 
-__declspec(dllexport) MMRESULT WINAPI joyGetDevCapsA(UINT_PTR id, JOYCAPSA* caps, UINT size) {
-    return id < g_script.joysticks && size == sizeof *caps ? (*caps = g_script.caps[id], 0)
-                                                           : MMSYSERR_NODRIVER;
-}
-
 // Each device's handle is its index plus one; every one is a HID device.
-__declspec(dllexport) UINT WINAPI GetRawInputDeviceList(RAWINPUTDEVICELIST* list, UINT* count,
-                                                        UINT size) {
+__declspec(dllexport) UINT WINAPI GetRawInputDeviceList(RAWINPUTDEVICELIST* list, UINT*, UINT) {
     UINT n = 0;
-    while (n < 4 && g_script.devices[n])
-        ++n;
-    if (n > *count || size != sizeof *list)
-        return UINT(-1);
-    for (UINT i = 0; i < n; ++i)
-        list[i] = {HANDLE(UINT_PTR(i + 1)), RIM_TYPEHID};
+    for (; n < 4 && g_script.devices[n]; ++n)
+        list[n] = {HANDLE(UINT_PTR(n + 1)), RIM_TYPEHID};
     return n;
 }
 
-__declspec(dllexport) UINT WINAPI GetRawInputDeviceInfoA(HANDLE device, UINT, void* name,
-                                                         UINT* size) {
+__declspec(dllexport) UINT WINAPI GetRawInputDeviceInfoA(HANDLE device, UINT, void* name, UINT*) {
     const char* text = g_script.devices[UINT_PTR(device) - 1];
-    const UINT length = UINT(std::strlen(text)) + 1;
-    return length > *size ? UINT(-1) : (std::memcpy(name, text, length), length);
+    return UINT(std::strlen(std::strcpy(static_cast<char*>(name), text)));
 }
 
 } // extern "C"

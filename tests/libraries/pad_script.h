@@ -1,5 +1,4 @@
-// The pads a stand-in XInput, winmm and raw-input device list report; the test changes them
-// mid-run through padScript().
+// The pads a stand-in XInput, winmm and raw-input device list report, changed mid-run.
 #pragma once
 
 #include <windows.h>
@@ -11,9 +10,10 @@ struct PadScript {
     XINPUT_GAMEPAD pads[4];
     XINPUT_VIBRATION motors[4];
     UINT joysticks;
-    bool plugged[16];
+    // A joystick is plugged while its dwSize is set: product 0x028E of its vendor, named
+    // "stick VID", four axes from 0 to 65534 and a hat.
     JOYINFOEX positions[16];
-    JOYCAPSA caps[16];
+    WORD vendors[16];
     const char* devices[4]; // raw-input HID device names, up to the first null
     int calls;              // every pad and joystick read
 };
