@@ -153,13 +153,14 @@ TEST_F(Pads, ReadsPadsEachFrameProbesRarelyAndAllocatesNothing) {
     const int probes = script->calls;
     for (bool& plugged : script->pluggedPad)
         plugged = true;
+    script->joysticks = 0; // then every device is in a slot, and a probe finds nothing to do
     frames(21);
     MemStats before, after;
     MemGetStats(&before);
     script->calls = 0;
     frames(100, 1);
     MemGetStats(&after);
-    EXPECT_EQ("2 402 0", text("%d %d %llu", probes, script->calls,
+    EXPECT_EQ("2 400 0", text("%d %d %llu", probes, script->calls,
                               after.allocations[0] + after.allocations[1] - before.allocations[0] -
                                   before.allocations[1]));
 }

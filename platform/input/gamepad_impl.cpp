@@ -122,13 +122,15 @@ void GamepadImpl::probeNext() {
     m_probeDue = false;
     m_lastProbe = now;
     const int xinputCount = m_getState ? int(xinputSlots) : 0;
-    for (int tried = 0; tried <= xinputSlots + maxJoysticks; ++tried) {
+    // At most one pass round the list: when every device found is in a slot, nothing is due.
+    for (bool wrapped = false;;) {
         if (m_probeCursor >= xinputCount + m_joystickCount) {
+            if (wrapped)
+                return;
+            wrapped = true;
             m_probeCursor = 0;
             const UINT ids = m_joyCount ? m_joyCount() : 0;
             m_joystickCount = ids < UINT(maxJoysticks) ? int(ids) : int(maxJoysticks);
-            if (xinputCount + m_joystickCount == 0)
-                return;
         }
         const int item = m_probeCursor++;
         const bool isXInput = item < xinputCount;
