@@ -5,8 +5,8 @@
 #include "support/child_process.h"
 #include "support/game_window.h"
 #include "support/records.h"
+#include "support/text.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -16,15 +16,7 @@ namespace {
 // The library's services exist before the program's own globals are made.
 DisplayInterface* const display = DisplayInterface::i();
 
-__attribute__((format(printf, 1, 2))) std::string text(const char* format, ...) {
-    char s[256];
-    va_list values;
-    va_start(values, format);
-    std::vsnprintf(s, sizeof s, format, values);
-    va_end(values);
-    return s;
-}
-
+using ::text;
 std::string text(const RECT& r) {
     return text("%ld,%ld,%ld,%ld", r.left, r.top, r.right, r.bottom);
 }

@@ -1,8 +1,9 @@
-// The library's nine services in creation order, beside the load order that walks them. This
+// The library's ten services in creation order, beside the load order that walks them. This
 // is the one file that includes every service, and it uses only their create and destroy functions.
 #include "app/service_table.h"
 
 #include "app/main_impl.h"
+#include "input/gamepad_impl.h"
 #include "input/input_impl.h"
 #include "input/sys_input_impl.h"
 #include "registry/named_interface_impl.h"
@@ -14,7 +15,7 @@
 
 namespace {
 
-const unsigned serviceRows = 9;
+const unsigned serviceRows = 10;
 
 const ServiceRegistration g_serviceTable[serviceRows] = {
     {"NamedInterface", createRegistry, destroyRegistry},
@@ -26,6 +27,7 @@ const ServiceRegistration g_serviceTable[serviceRows] = {
     {"Input", createInputService, destroyInputService},
     {"Main", createMainService, destroyMainService},
     {"Display", createDisplayService, destroyDisplayService},
+    {"Gamepad", createGamepadService, destroyGamepadService},
 };
 
 } // namespace
