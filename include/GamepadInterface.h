@@ -25,7 +25,8 @@ struct GamepadState {
 // name marks them as XInput ("IG_"). The raw-input device list is XP's; where it is missing,
 // XInput is missing too, and every joystick is kept.
 //
-// Cost: update reads the connected pads, one system call each. Empty XInput slots and winmm
+// Cost: update reads the connected pads, one system call each; an XInput pad whose state has
+// not changed since the last read is not mapped again. Empty XInput slots and winmm
 // joystick ids are probed one per update at most, and no more often than every 50 ms, so a new
 // pad is seen within about a second and no frame pays for a whole enumeration. Neither update
 // nor getState takes heap memory.

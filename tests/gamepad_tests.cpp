@@ -124,21 +124,37 @@ TEST_F(Pads, MapsButtonsSticksAndTriggers) {
         {1, 0, 4500, {40958, 40959, 32767, 65534}, {}, "2400 0 0 0 -1 0 0"},
         {1, 0, 27000, {32767, 32767, 32767, 32767}, {}, "1000 0 0 0 0 0 0"},
         {1, 0, 0, {32767, 32767, 32767, 32767}, {}, "400 0 0 0 0 0 0"}};
+    // Each pad is found at rest, then moves.
     for (const Row& row : rows) {
         *script = PadScript();
         script->pluggedPad[0] = !row.joystick;
+        if (row.joystick)
+            plugJoystick(0, 1);
+        pads->initialize();
+        frames(12);
         script->pads[0] = {WORD(row.buttons),  BYTE(row.triggers[0]), BYTE(row.triggers[1]),
                            SHORT(row.axes[0]), SHORT(row.axes[1]),    SHORT(row.axes[2]),
                            SHORT(row.axes[3])};
         if (row.joystick)
             plugJoystick(0, 1, row.buttons, row.hat, row.axes[0], row.axes[1], row.axes[2],
                          row.axes[3]);
-        pads->initialize();
-        frames(6);
+        frames(1);
         const std::string read = describe(0);
         EXPECT_EQ(row.read, read.substr(read.find('/') + 3)) << read;
         pads->shutdown();
     }
+    // A new dead zone maps again a pad whose state stands still.
+    *script = PadScript();
+    script->pluggedPad[0] = true;
+    script->pads[0].sThumbLX = 16384;
+    pads->initialize();
+    frames(6);
+    const std::string before = describe(0);
+    pads->setDeadZone(0.5f);
+    frames(1);
+    EXPECT_EQ("XInput pad 1/1 0 0.333347 0 0 0 0 0|XInput pad 1/1 0 0 0 0 0 0 0",
+              before + "|" + describe(0));
+    pads->shutdown();
     std::string accepted;
     for (float fraction : {-0.01f, 0.0f, 0.99999994f, 1.0f, NAN})
         accepted += text("%d", pads->setDeadZone(fraction));

@@ -192,6 +192,8 @@ bool GamepadImpl::setDeadZone(float fraction) {
         return false;
     m_deadZone = fraction;
     m_deadZoneUnits = int(double(fraction) * fullDeflection + 0.5);
+    for (Slot& slot : m_slots)
+        slot.mapped = false;
     return true;
 }
 

@@ -35,6 +35,10 @@ private:
         GamepadState state;
         int device; // the XInput user index or the joystick id
         JoystickCaps caps;
+        // XInput's count of state changes when the state was last mapped; while it stands
+        // still, and the dead zone too, the mapped state is still right.
+        DWORD packet;
+        bool mapped;
     };
 
     typedef DWORD(WINAPI* XInputGetStateCall)(DWORD, XINPUT_STATE*);
@@ -57,7 +61,7 @@ private:
     void bindXInput();
     void probeXInput(int index);
     bool readXInput(Slot& slot);
-    void fillXInput(GamepadState& state, const XINPUT_GAMEPAD& pad) const;
+    void fillXInput(Slot& slot, const XINPUT_STATE& read) const;
 
     // Joysticks (gamepad_joystick.cpp).
     void bindJoysticks();

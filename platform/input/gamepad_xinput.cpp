@@ -62,7 +62,7 @@ void GamepadImpl::probeXInput(int index) {
         return;
     GamepadState& state = m_slots[pad].state;
     wsprintfA(state.name, "XInput pad %d", index + 1);
-    fillXInput(state, read.Gamepad);
+    fillXInput(m_slots[pad], read);
     connect(pad, xinput, index);
 }
 
@@ -70,11 +70,16 @@ bool GamepadImpl::readXInput(Slot& slot) {
     XINPUT_STATE read;
     if (m_getState(DWORD(slot.device), &read) != ERROR_SUCCESS)
         return false;
-    fillXInput(slot.state, read.Gamepad);
+    if (!slot.mapped || read.dwPacketNumber != slot.packet)
+        fillXInput(slot, read);
     return true;
 }
 
-void GamepadImpl::fillXInput(GamepadState& state, const XINPUT_GAMEPAD& pad) const {
+void GamepadImpl::fillXInput(Slot& slot, const XINPUT_STATE& read) const {
+    const XINPUT_GAMEPAD& pad = read.Gamepad;
+    GamepadState& state = slot.state;
+    slot.packet = read.dwPacketNumber;
+    slot.mapped = true;
     state.buttons = 0;
     for (const ButtonBit& bit : xinputButtons) {
         if (pad.wButtons & bit.xinput)

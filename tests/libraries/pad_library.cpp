@@ -8,6 +8,9 @@
 
 namespace {
 PadScript g_script;
+// As XInput does, a pad's packet number moves on when its state changed since the last read.
+XINPUT_GAMEPAD g_lastRead[4];
+DWORD g_packets[4];
 } // namespace
 
 extern "C" {
@@ -18,8 +21,14 @@ __declspec(dllexport) PadScript* padScript() {
 
 __declspec(dllexport) DWORD WINAPI XInputGetState(DWORD index, XINPUT_STATE* state) {
     ++g_script.calls;
-    const bool plugged = index < 4 && g_script.pluggedPad[index];
-    return plugged ? (state->Gamepad = g_script.pads[index], 0) : ERROR_DEVICE_NOT_CONNECTED;
+    if (index >= 4 || !g_script.pluggedPad[index])
+        return ERROR_DEVICE_NOT_CONNECTED;
+    if (std::memcmp(&g_lastRead[index], &g_script.pads[index], sizeof(XINPUT_GAMEPAD)) != 0)
+        ++g_packets[index];
+    g_lastRead[index] = g_script.pads[index];
+    state->dwPacketNumber = g_packets[index];
+    state->Gamepad = g_script.pads[index];
+    return 0;
 }
 
 __declspec(dllexport) DWORD WINAPI XInputSetState(DWORD index, XINPUT_VIBRATION* motors) {
