@@ -124,7 +124,7 @@ TEST_F(TextInputTest, NinetyEightConvertsTheLayoutsCodePage) {
     EXPECT_EQ(MouseMotionInterface::recentring, motion()->setRawMotion(true));
 }
 
-TEST_F(TextInputTest, QueueHoldsItsCapacityAndTheInputMethodGoesToTheField) {
+TEST_F(TextInputTest, QueueHoldsItsCapacityAndTheInputMethodGoesToTheFieldWhileOn) {
     for (unsigned count : {63u, 64u, 65u}) {
         play(Events(count, {WM_CHAR, 'z'}));
         unsigned queued[2 * TextInputInterface::queueCapacity];
@@ -138,6 +138,10 @@ TEST_F(TextInputTest, QueueHoldsItsCapacityAndTheInputMethodGoesToTheField) {
     const HIMC context = ImmGetContext(m_window);
     ImmGetCompositionWindow(context, &form);
     ImmReleaseContext(m_window, context);
+    text()->stopTextInput(); // the input method is parked away from the game
+    EXPECT_EQ(nullptr, ImmGetContext(m_window));
+    text()->startTextInput();
+    EXPECT_EQ(context, ImmGetContext(m_window));
     EXPECT_EQ((Pixels{10, 20, 110, 40}),
               (Pixels{form.rcArea.left, form.rcArea.top, form.rcArea.right, form.rcArea.bottom}));
 }
