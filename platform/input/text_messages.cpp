@@ -34,8 +34,8 @@ unsigned layoutCodePage() {
     if (!GetLocaleInfoA(MAKELCID(language, SORT_DEFAULT), LOCALE_IDEFAULTANSICODEPAGE, digits,
                         sizeof digits))
         return CP_ACP;
-    const unsigned long codePage = std::strtoul(digits, nullptr, 10);
-    return codePage ? unsigned(codePage) : CP_ACP;
+    const int codePage = std::atoi(digits);
+    return codePage > 0 ? unsigned(codePage) : CP_ACP;
 }
 
 } // namespace
