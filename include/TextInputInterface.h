@@ -29,6 +29,8 @@ public:
     TextInputInterface& operator=(const TextInputInterface&);
 
     // Starts text entry with an empty queue and gives the input method back to the window.
+    // Characters typed before, also the one of a key whose callback starts text entry, are
+    // not text.
     virtual void startTextInput() = 0;
     // Stops text entry, drops what is queued and keeps the input method away from the window.
     virtual void stopTextInput() = 0;

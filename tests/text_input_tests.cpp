@@ -103,6 +103,11 @@ const Typing typings[] = {
 };
 
 TEST_F(TextInputTest, CharactersThroughTheLayoutOnlyWhileTextEntryIsOn) {
+    InputInterface::i()->setKeyCallback(
+        'T', [](unsigned, int, void*) { text()->startTextInput(); }, nullptr);
+    text()->stopTextInput();
+    play({{key, 'T'}}); // the key that opens the chat line is not in it
+    InputInterface::i()->clearKeyCallback('T');
     for (bool on : {true, false}) {
         on ? text()->startTextInput() : text()->stopTextInput();
         for (const Typing& typing : typings) {

@@ -35,7 +35,12 @@ TextInputImpl::TextInputImpl()
       m_highSurrogate(0), m_leadByte(0), m_codePage(0), m_window(nullptr), m_peekWide(nullptr),
       m_parkedContext(nullptr) {}
 
+// A game that opens its chat line from the callback of a key (T, say) must not find that key's
+// character in the line: characters already queued for the window are typed before the start.
 void TextInputImpl::startTextInput() {
+    MSG earlier;
+    while (m_window && PeekMessageA(&earlier, m_window, WM_CHAR, WM_CHAR, PM_REMOVE)) {
+    }
     m_queued = 0;
     dropPartialCharacters();
     m_active = true;
