@@ -1,11 +1,13 @@
-// The library's ten services in creation order, beside the load order that walks them. This
+// The library's twelve services in creation order, beside the load order that walks them. This
 // is the one file that includes every service, and it uses only their create and destroy functions.
 #include "app/service_table.h"
 
 #include "app/main_impl.h"
 #include "input/gamepad_impl.h"
 #include "input/input_impl.h"
+#include "input/mouse_motion_impl.h"
 #include "input/sys_input_impl.h"
+#include "input/text_input_impl.h"
 #include "registry/named_interface_impl.h"
 #include "sys/shared_library_impl.h"
 #include "sys/sys_dialog_impl.h"
@@ -15,7 +17,7 @@
 
 namespace {
 
-const unsigned serviceRows = 10;
+const unsigned serviceRows = 12;
 
 const ServiceRegistration g_serviceTable[serviceRows] = {
     {"NamedInterface", createRegistry, destroyRegistry},
@@ -25,6 +27,8 @@ const ServiceRegistration g_serviceTable[serviceRows] = {
     {"SysUtil", createSysUtilService, destroySysUtilService},
     {"WindowManage", createWindowManagerService, destroyWindowManagerService},
     {"Input", createInputService, destroyInputService},
+    {"TextInput", createTextInputService, destroyTextInputService},
+    {"MouseMotion", createMouseMotionService, destroyMouseMotionService},
     {"Main", createMainService, destroyMainService},
     {"Display", createDisplayService, destroyDisplayService},
     {"Gamepad", createGamepadService, destroyGamepadService},

@@ -3,6 +3,8 @@
 
 #include "input/input_impl.h"
 #include "input/key_table.h"
+#include "input/mouse_motion_impl.h"
+#include "input/text_input_impl.h"
 
 namespace {
 
@@ -71,9 +73,15 @@ bool isControlDown() {
 
 } // namespace
 
-void offerWindowMessage(UINT message, WPARAM wParam, const ClientArea& area) {
+// Keys first, so a key's callbacks have run when the text service takes its characters.
+void offerWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                        const ClientArea& area) {
     if (g_sysInputImpl)
         g_sysInputImpl->handleWindowMessage(message, wParam, area);
+    if (g_textInputImpl)
+        g_textInputImpl->handleWindowMessage(window, message, wParam, lParam);
+    if (g_mouseMotionImpl)
+        g_mouseMotionImpl->handleWindowMessage(message, lParam);
 }
 
 // Everything else (mouse moves, characters, the X buttons, the old wheel message) produces

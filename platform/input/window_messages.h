@@ -12,7 +12,9 @@ struct ClientArea {
     int height;
 };
 
-// Hands the message to the system input service, which keeps the area for its conversions and
-// turns key, button and wheel messages into key events. It claims no message, so the window
-// procedure goes on as usual; nothing happens while the service does not exist.
-void offerWindowMessage(UINT message, WPARAM wParam, const ClientArea& area);
+// Hands the message to the input services: the system input service keeps the area for its
+// conversions and turns key, button and wheel messages into key events, the text service takes
+// characters and the mouse motion service raw reports. They claim no message, so the window
+// procedure goes on as usual; a service that does not exist is skipped.
+void offerWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                        const ClientArea& area);

@@ -61,7 +61,7 @@ LRESULT WindowManagerImpl::handleMessage(HWND window, UINT message, WPARAM wPara
     WindowManagerImpl& manager = *g_windowManagerImpl;
     if (message == WM_MOVE || message == WM_SIZE || message == WM_DISPLAYCHANGE)
         manager.updateGeometry(window);
-    offerWindowMessage(message, wParam, manager.m_geometry);
+    offerWindowMessage(window, message, wParam, lParam, manager.m_geometry);
     const LRESULT result = manager.answerMessage(window, message, wParam, lParam);
     // The display service follows display changes, activation and scale after the window.
     noteDisplayMessage(window, message, wParam);
