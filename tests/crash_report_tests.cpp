@@ -1,6 +1,8 @@
 // The crash report's pieces driven directly, with the system's answers scripted where the
 // machine cannot produce them.
 #include "PlatApp.h"
+#include "contracts/diagnostics.h"
+#include "crash/crash_annotations.h"
 #include "crash/exception_filter.h"
 #include "crash/exception_report.h"
 #include "crash/runtime_abort.h"
@@ -238,6 +240,53 @@ TEST(CrashCallbacks, SixtyFourFitThenTheListRefuses) {
     EXPECT_FALSE(Plat::App::AddCrashCallback([] {}, nullptr));
     destroyCrashCallbackList();
     EXPECT_FALSE(Plat::App::AddCrashCallback([] {}, nullptr));
+}
+
+std::string annotationText() {
+    static char text[annotationTextSize];
+    return std::string(text, copyCrashAnnotations(text, sizeof text, "=", ";"));
+}
+
+// Each limit at its value, one below and one past: what does not fit is refused whole, with a
+// trace, and leaves the pairs as they were; a null value removes a pair.
+TEST(CrashAnnotations, TakeWhatFitsAndRefuseTheRestWhole) {
+    const std::string k(65, 'k'), v(257, 'v');
+    const struct {
+        std::string key;
+        const char* value;
+        bool taken;
+    } rows[] = {{k.substr(2), "63", true},
+                {k.substr(1), "64", true},
+                {k, "65", false},
+                {"v", v.c_str() + 2, true},
+                {"v", v.c_str() + 1, true},
+                {"w", v.c_str(), false},
+                {"", "empty key", false},
+                {"a b", "space in key", false},
+                {"a=b", "equals in key", false},
+                {"line", "one\ntwo", false},
+                {"tab", "a\tb", false},
+                {"v", nullptr, true},
+                {"gone", nullptr, true},
+                {"level", "Harbour: night", true}};
+    for (const auto& row : rows) {
+        const unsigned traces = dbRecordCount();
+        EXPECT_EQ(row.taken, Plat::App::SetCrashAnnotation(row.key.c_str(), row.value)) << row.key;
+        EXPECT_EQ(row.taken ? traces : traces + 1, dbRecordCount()) << row.key;
+    }
+    EXPECT_EQ(k.substr(2) + "=63;" + k.substr(1) + "=64;level=Harbour: night;", annotationText());
+    for (const auto& row : rows)
+        Plat::App::SetCrashAnnotation(row.key.c_str(), nullptr);
+    for (int i = 0; i < Plat::App::crashAnnotationCapacity; ++i)
+        ASSERT_TRUE(Plat::App::SetCrashAnnotation(("key" + std::to_string(i)).c_str(), "x"));
+    EXPECT_FALSE(Plat::App::SetCrashAnnotation("one-more", "x"));
+    EXPECT_TRUE(Plat::App::SetCrashAnnotation("key0", "replaced"));
+    EXPECT_EQ(0u, annotationText().find("key0=replaced;key1=x;"));
+    EXPECT_TRUE(Plat::App::SetCrashAnnotation("key5", nullptr));
+    EXPECT_TRUE(Plat::App::SetCrashAnnotation("one-more", "x"));
+    for (int i = 0; i < Plat::App::crashAnnotationCapacity; ++i)
+        Plat::App::SetCrashAnnotation(("key" + std::to_string(i)).c_str(), nullptr);
+    EXPECT_EQ("one-more=x;", annotationText());
 }
 
 // Installed twice, the abort handler still gives the game's back at unload, but not over
