@@ -111,11 +111,12 @@ PLAT_API void AddCrashBreadcrumb(const char* text);
 // beside the executable or in the per-user folder) as an HTTP POST of multipart/form-data:
 // the minidump in "upload_file_minidump", the log in "upload_file_errorlog", the product in
 // "prod", the version in "ver" (this run's), the report's signature in "signature" and each
-// of its annotations in a field of its own name. A report is deleted once the server answers
-// 2xx; on an error, a timeout (15 s to connect, 60 s to send or receive) or another answer it
-// stays pending for the next start. A report whose minidump failed is never sent. Before
-// sending, the oldest reports are deleted, with a trace each, until at most
-// pendingReportLimit reports of at most pendingReportBytes bytes together remain.
+// of its annotations in a field of its own name (except one named like those). A report is
+// deleted once the server answers 2xx; on an error, a timeout (15 s to connect, 60 s to send
+// or receive) or another answer it stays pending for the next start. A report whose minidump
+// failed is never sent. Before sending, the oldest reports are deleted, with a trace each,
+// until at most pendingReportLimit reports of at most pendingReportBytes bytes together
+// remain.
 // Call it once, early (before or after PlatWinMain); later calls return false.
 const int pendingReportLimit = 10;
 const unsigned pendingReportBytes = 16 * 1024 * 1024;

@@ -92,7 +92,8 @@ class Refusing(BaseHTTPRequestHandler):
 
 shutil.rmtree(work, ignore_errors=True)
 os.makedirs(work)
-for prefix_folder in glob.glob(os.path.join(emulator[-1], "drive_c/users/*/AppData/Local", game)):
+for prefix_folder in glob.glob(os.path.join(emulator[-1], "drive_c/users/*/**", game),
+                               recursive=True):
     shutil.rmtree(prefix_folder)
 shutil.copy(os.path.join(bin_dir, "crash_child.exe"), os.path.join(work, game + ".exe"))
 for dll in ("platform.dll", "diagnostics.dll", "memory.dll", "stringtable.dll"):

@@ -117,7 +117,13 @@ UploadForm formOf(const PendingReport& report) {
     LogFacts facts = readLogFacts(log);
     std::vector<std::pair<std::string, std::string>> fields = {
         {"prod", g_settings.product}, {"ver", g_settings.version}, {"signature", facts.signature}};
-    fields.insert(fields.end(), facts.annotations.begin(), facts.annotations.end());
+    // An annotation named as one of the form's own fields stays out, rather than override it.
+    for (const auto& annotation : facts.annotations) {
+        const std::string& key = annotation.first;
+        if (key != "prod" && key != "ver" && key != "signature" &&
+            key.rfind("upload_file_", 0) != 0)
+            fields.push_back(annotation);
+    }
     return buildUploadForm(fields, {{"upload_file_minidump", fileNameOf(report.dumpPath),
                                      readWholeFile(report.dumpPath)},
                                     {"upload_file_errorlog", fileNameOf(report.logPath), log}});
