@@ -124,7 +124,8 @@ try:
     check(pending() == 0, "sent reports leave the pending state")
 
     found = groups(url)
-    check([g["count"] for g in found] == [2, 1], f"groups of 2 and 1: {found}")
+    counts = [g["count"] for g in found]
+    check(counts == [2, 1], f"groups of 2 and 1, not {counts}")
     for group in found:
         check(group["annotations"] == {"build": "1234", "level": "Harbour: night"},
               f"annotations {group['annotations']}")
@@ -152,8 +153,8 @@ try:
         rows.append((form(good + [("pad", "x" * padding)], [dump_file]), status))
     for number, (body, status) in enumerate(rows):
         check(post(url, body) == status, f"bad upload row {number} answered {status}")
-    after = groups(url)
-    check([g["count"] for g in after] == [2, 2, 1], f"only the uploads in bounds stored: {after}")
+    counts = [g["count"] for g in groups(url)]
+    check(counts == [2, 2, 1], f"only the uploads in bounds stored: {counts}")
 finally:
     inbox.terminate()
     inbox.wait(timeout=30)
