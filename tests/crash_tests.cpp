@@ -209,8 +209,8 @@ TEST_P(CrashMatrix, CallbacksFirstThenTheReportAndExitCodeOne) {
     char code[9];
     std::snprintf(code, sizeof code, "%08lx", static_cast<unsigned long>(c.code));
     EXPECT_EQ(0u, report[signature].find(code)) << report[signature];
-    EXPECT_EQ(std::string(code).size() + 17, report[signature].find("\r\nTop frames: " +
-                                                                       std::string(c.top)))
+    EXPECT_EQ(std::string(code).size() + 17,
+              report[signature].find("\r\nTop frames: " + std::string(c.top)))
         << report[signature];
     // The header's address is the register block's; only at 0 is the code unreadable.
     const std::size_t cs = report[header].rfind(" at ") + 4;
