@@ -88,6 +88,11 @@ bool dbPrepareCrashServices() {
 }
 
 bool dbSaveMiniDump(const char* path, EXCEPTION_POINTERS* info) {
+    return dbSaveMiniDumpWithStream(path, info, 0, nullptr, 0);
+}
+
+bool dbSaveMiniDumpWithStream(const char* path, EXCEPTION_POINTERS* info, unsigned streamType,
+                              const void* data, unsigned size) {
     const DbghelpServices& dbghelp = dbghelpServices();
     if (!path || !dbghelp.writeDump)
         return false;
@@ -104,8 +109,11 @@ bool dbSaveMiniDump(const char* path, EXCEPTION_POINTERS* info) {
     exception.ThreadId = GetCurrentThreadId();
     exception.ExceptionPointers = info;
     exception.ClientPointers = FALSE;
-    BOOL saved = dbghelp.writeDump(GetCurrentProcess(), GetCurrentProcessId(), file, MiniDumpNormal,
-                                   info ? &exception : nullptr, nullptr, nullptr);
+    MINIDUMP_USER_STREAM stream = {streamType, size, const_cast<void*>(data)};
+    MINIDUMP_USER_STREAM_INFORMATION streams = {1, &stream};
+    BOOL saved =
+        dbghelp.writeDump(GetCurrentProcess(), GetCurrentProcessId(), file, MiniDumpNormal,
+                          info ? &exception : nullptr, data && size ? &streams : nullptr, nullptr);
     CloseHandle(file);
     if (!saved)
         DeleteFileA(path);

@@ -2,6 +2,8 @@
 // fixed ring of records that tests and tools read back.
 #include "contracts/diagnostics.h"
 
+#include "recent_events.h"
+
 #include <windows.h>
 
 #include <cstdarg>
@@ -58,6 +60,18 @@ void writeDebugLine(const DbRecord& record) {
     OutputDebugStringA(line);
 }
 
+// The record as one line of the crash report's recent events.
+void rememberRecord(const DbRecord& record) {
+    char prefix[sizeof record.file + 32];
+    if (record.kind == dbRecordFatal)
+        std::snprintf(prefix, sizeof prefix, "fatal %s(%u): ", record.file, record.line);
+    else if (record.kind == dbRecordWarning)
+        std::snprintf(prefix, sizeof prefix, "warning [%08x]: ", record.channel);
+    else
+        std::snprintf(prefix, sizeof prefix, "%s", "trace: ");
+    dbRememberEvent(prefix, record.text);
+}
+
 void report(int kind, unsigned channel, const char* format, va_list args) {
     DbRecord record = {};
     record.kind = kind;
@@ -69,6 +83,7 @@ void report(int kind, unsigned channel, const char* format, va_list args) {
     std::vsnprintf(record.text, sizeof record.text, format ? format : "", args);
     storeRecord(record);
     writeDebugLine(record);
+    rememberRecord(record);
 }
 
 } // namespace

@@ -78,5 +78,50 @@ PLAT_API bool AddCrashCallback(CrashFunction function, void* user);
 // stays as it was.
 PLAT_API bool RemoveCurrentDirectoryFromLibrarySearch();
 
+// Annotations: key/value pairs every later crash report carries (build id, level name,
+// player count), in the error log's "Annotations:" section, in the minidump as a user stream
+// (type crashAnnotationStream: "key=value" lines, each ending in a line feed) and in the
+// upload's form fields. Set them at any time, from any thread: each pair is copied into fixed
+// memory at once, and the crash filter reads it without a lock; a pair being set by another
+// thread at the moment of the crash is left out. Setting a key again replaces its value; a
+// null value removes the pair. Refused, false and a trace, never cut short: a null or empty
+// key, a key longer than crashAnnotationKeyLength or with a character other than letters,
+// digits, '_', '-' and '.', a value longer than crashAnnotationValueLength or with a control
+// character (a line end, a tab), and a new key when crashAnnotationCapacity are set already.
+// No heap allocation unless refused.
+const int crashAnnotationCapacity = 32;
+const int crashAnnotationKeyLength = 64;
+const int crashAnnotationValueLength = 256;
+const unsigned crashAnnotationStream = 0x47500001;
+PLAT_API bool SetCrashAnnotation(const char* key, const char* value);
+
+// A breadcrumb: one line the game adds to the crash report's "Recent events:" section, beside
+// the diagnostics library's traces and warnings. The section keeps the newest 64 lines, each
+// cut to 159 characters, in fixed memory: no heap allocation. Any thread; null is ignored.
+PLAT_API void AddCrashBreadcrumb(const char* text);
+
+// Crash reports come home: switches on sending the reports of earlier runs to url, an http
+// or https address of a crash collection server (Breakpad's and Crashpad's upload form, which
+// the common services and their self-hosted servers accept; tools/crash-inbox for your own
+// machine). Nothing is ever sent unless playerConsented is true: the report holds the
+// player's user name and the paths of the game's files, so ask first.
+// Returns at once, true when the sending thread started; false, sending nothing, without
+// consent, for a url that is not http or https, or a null or empty product or version.
+// The thread sends every pending report (the error log and minidump of an earlier crash,
+// beside the executable or in the per-user folder) as an HTTP POST of multipart/form-data:
+// the minidump in "upload_file_minidump", the log in "upload_file_errorlog", the product in
+// "prod", the version in "ver" (this run's), the report's signature in "signature" and each
+// of its annotations in a field of its own name (except one named like those). A report is
+// deleted once the server answers 2xx; on an error, a timeout (15 s to connect, 60 s to send
+// or receive) or another answer it stays pending for the next start. A report whose minidump
+// failed is never sent. Before sending, the oldest reports are deleted, with a trace each,
+// until at most pendingReportLimit reports of at most pendingReportBytes bytes together
+// remain.
+// Call it once, early (before or after PlatWinMain); later calls return false.
+const int pendingReportLimit = 10;
+const unsigned pendingReportBytes = 16 * 1024 * 1024;
+PLAT_API bool EnableCrashUpload(const char* url, const char* product, const char* version,
+                                bool playerConsented);
+
 } // namespace App
 } // namespace Plat

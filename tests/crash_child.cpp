@@ -4,6 +4,7 @@
 #include "MainInterface.h"
 #include "PlatApp.h"
 #include "WindowInterface.h"
+#include "contracts/diagnostics.h"
 #include "contracts/memory.h"
 #include "support/import_patch.h"
 
@@ -236,12 +237,31 @@ void crash() {
     }
 }
 
+// Waits for the upload thread's closing trace and prints it.
+void awaitUpload() {
+    for (int waited = 0; waited < 1200; ++waited, Sleep(100)) {
+        DbRecord record;
+        for (unsigned index = 0; dbReadRecord(index, &record); ++index) {
+            if (std::strncmp(record.text, "Crash upload: ", 14) == 0 &&
+                std::strstr(record.text, " sent, ")) {
+                say((std::string(record.text) + "\n").c_str());
+                return;
+            }
+        }
+    }
+    say("the upload did not end\n");
+}
+
 class CrashingGame : public AppInterface {
 public:
     const char* name() const override { return "crash child"; }
     int run() override {
+        Plat::App::AddCrashBreadcrumb("entered run");
+        dbTracefAux("crashing by %s", g_mode.c_str());
+        if (g_mode == "upload")
+            awaitUpload();
         crash();
-        if (g_mode != "none")
+        if (g_mode != "none" && g_mode != "upload")
             say("unexpected: run returned\n");
         return 5;
     }
@@ -318,6 +338,16 @@ int main(int argc, char** argv) {
     if (!given("without-callbacks")) {
         Plat::App::AddCrashCallback(firstCallback, nullptr);
         Plat::App::AddCrashCallback(secondCallback, nullptr);
+    }
+    Plat::App::SetCrashAnnotation("build", "1234");
+    Plat::App::SetCrashAnnotation("level", "Harbour: night");
+    // upload URL consent|refused: earlier runs' reports go to URL, with the player's consent.
+    if (g_mode == "upload" && argc > 3) {
+        const bool on = Plat::App::EnableCrashUpload(argv[2], "CrashChild", "1.2.3",
+                                                     std::string(argv[3]) == "consent");
+        say(on ? "upload on\n" : "upload off\n");
+        if (!on)
+            return 0;
     }
     CrashingGame game;
     int result =

@@ -1,8 +1,11 @@
 // The crash report's pieces driven directly, with the system's answers scripted where the
 // machine cannot produce them.
 #include "PlatApp.h"
+#include "contracts/diagnostics.h"
+#include "crash/crash_annotations.h"
 #include "crash/exception_filter.h"
 #include "crash/exception_report.h"
+#include "crash/pending_reports.h"
 #include "crash/runtime_abort.h"
 #include "support/import_patch.h"
 
@@ -238,6 +241,109 @@ TEST(CrashCallbacks, SixtyFourFitThenTheListRefuses) {
     EXPECT_FALSE(Plat::App::AddCrashCallback([] {}, nullptr));
     destroyCrashCallbackList();
     EXPECT_FALSE(Plat::App::AddCrashCallback([] {}, nullptr));
+}
+
+std::string annotationText() {
+    static char text[annotationTextSize];
+    return std::string(text, copyCrashAnnotations(text, sizeof text, "=", ";"));
+}
+
+// Each limit at its value, one below and one past: what does not fit is refused whole, with a
+// trace, and leaves the pairs as they were; a null value removes a pair.
+TEST(CrashAnnotations, TakeWhatFitsAndRefuseTheRestWhole) {
+    const std::string k(65, 'k'), v(257, 'v');
+    const struct {
+        std::string key;
+        const char* value;
+        bool taken;
+    } rows[] = {{k.substr(2), "63", true},
+                {k.substr(1), "64", true},
+                {k, "65", false},
+                {"v", v.c_str() + 2, true},
+                {"v", v.c_str() + 1, true},
+                {"w", v.c_str(), false},
+                {"", "empty key", false},
+                {"a b", "space in key", false},
+                {"a=b", "equals in key", false},
+                {"line", "one\ntwo", false},
+                {"tab", "a\tb", false},
+                {"v", nullptr, true},
+                {"gone", nullptr, true},
+                {"level", "Harbour: night", true}};
+    for (const auto& row : rows) {
+        const unsigned traces = dbRecordCount();
+        EXPECT_EQ(row.taken, Plat::App::SetCrashAnnotation(row.key.c_str(), row.value)) << row.key;
+        EXPECT_EQ(row.taken ? traces : traces + 1, dbRecordCount()) << row.key;
+    }
+    EXPECT_EQ(k.substr(2) + "=63;" + k.substr(1) + "=64;level=Harbour: night;", annotationText());
+    for (const auto& row : rows)
+        Plat::App::SetCrashAnnotation(row.key.c_str(), nullptr);
+    for (int i = 0; i < Plat::App::crashAnnotationCapacity; ++i)
+        ASSERT_TRUE(Plat::App::SetCrashAnnotation(("key" + std::to_string(i)).c_str(), "x"));
+    EXPECT_FALSE(Plat::App::SetCrashAnnotation("one-more", "x"));
+    EXPECT_TRUE(Plat::App::SetCrashAnnotation("key0", "replaced"));
+    EXPECT_EQ(0u, annotationText().find("key0=replaced;key1=x;"));
+    EXPECT_TRUE(Plat::App::SetCrashAnnotation("key5", nullptr));
+    EXPECT_TRUE(Plat::App::SetCrashAnnotation("one-more", "x"));
+    for (int i = 0; i < Plat::App::crashAnnotationCapacity; ++i)
+        Plat::App::SetCrashAnnotation(("key" + std::to_string(i)).c_str(), nullptr);
+    EXPECT_EQ("one-more=x;", annotationText());
+}
+
+// A report pair whose dump has the given size and whose log was written minutes ago.
+void placeReport(const std::string& folder, int minutes, ULONGLONG dumpBytes) {
+    const std::string base = folder + std::to_string(minutes);
+    HANDLE log = CreateFileA((base + "_ErrorLog.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                             CREATE_ALWAYS, 0, nullptr);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER written = {{now.dwLowDateTime, now.dwHighDateTime}};
+    written.QuadPart -= ULONGLONG(minutes) * 600000000;
+    FILETIME time = {written.LowPart, written.HighPart};
+    SetFileTime(log, nullptr, nullptr, &time);
+    CloseHandle(log);
+    HANDLE dump = CreateFileA((base + "_MiniDump.dmp").c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, 0, nullptr);
+    LONG high = LONG(dumpBytes >> 32);
+    SetFilePointer(dump, LONG(dumpBytes & 0xffffffff), &high, FILE_BEGIN);
+    SetEndOfFile(dump);
+    CloseHandle(dump);
+}
+
+// The pending reports are capped at their count and bytes: at the limits and one below all
+// stay, one past drops the oldest, files and all. A log without its dump is not pending.
+TEST(PendingReports, TheOldestGoPastTheCountOrTheBytes) {
+    const ULONGLONG third = Plat::App::pendingReportBytes / 3;
+    const struct {
+        int reports;
+        ULONGLONG lastDumpBytes;
+        std::size_t kept;
+    } rows[] = {{Plat::App::pendingReportLimit - 1, 1, 9},
+                {Plat::App::pendingReportLimit, 1, 10},
+                {Plat::App::pendingReportLimit + 1, 1, 10},
+                {3, Plat::App::pendingReportBytes - 2 * third - 1, 3},
+                {3, Plat::App::pendingReportBytes - 2 * third, 3},
+                {3, Plat::App::pendingReportBytes - 2 * third + 1, 2}};
+    for (const auto& row : rows) {
+        char folder[MAX_PATH];
+        GetTempPathA(MAX_PATH, folder);
+        const std::string pending = std::string(folder) + "pending_reports\\";
+        CreateDirectoryA(pending.c_str(), nullptr);
+        for (int i = 0; i < row.reports; ++i)
+            placeReport(pending, row.reports - i,
+                        i + 1 < row.reports ? (row.reports == 3 ? third : 1) : row.lastDumpBytes);
+        CloseHandle(CreateFileA((pending + "0_ErrorLog.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                                CREATE_ALWAYS, 0, nullptr));
+        auto kept = capPendingReports(findPendingReports({pending}), Plat::App::pendingReportLimit,
+                                      Plat::App::pendingReportBytes);
+        ASSERT_EQ(row.kept, kept.size()) << row.reports << " " << row.lastDumpBytes;
+        EXPECT_EQ(pending + std::to_string(row.kept) + "_ErrorLog.txt", kept.front().logPath);
+        EXPECT_EQ(row.kept, findPendingReports({pending}).size());
+        for (const PendingReport& report : kept)
+            removePendingReport(report);
+        DeleteFileA((pending + "0_ErrorLog.txt").c_str());
+        RemoveDirectoryA(pending.c_str());
+    }
 }
 
 // Installed twice, the abort handler still gives the game's back at unload, but not over

@@ -1,5 +1,6 @@
 // Real crashes in child processes: exit code, what the child printed, the error log's
 // sections in order, and a minidump that holds the crash's exception.
+#include "PlatApp.h"
 #include "support/child_process.h"
 
 #include <windows.h>
@@ -34,13 +35,26 @@ std::vector<std::string> filesEndingWith(const std::string& directory, const std
 
 // The error log cut at the titles of the sections below, fewer pieces when one is missing or
 // out of order; the system section runs through the memory line.
-enum Section { header, systemInfo, access, minidump, registers, callStack, stackDump, modules };
+enum Section {
+    header,
+    systemInfo,
+    access,
+    minidump,
+    registers,
+    callStack,
+    stackDump,
+    modules,
+    annotations,
+    events,
+    signature
+};
 
 std::vector<std::string> splitReport(const std::string& log) {
     std::istringstream titles(
         "\r\n|MBytes physical memory.\r\n|\r\nMiniDump |\r\n\r\nRegisters:\r\n|"
         "Call Stack:\r\n|\r\nStack dump:\r\n|\r\n\r\n\r\nModule list: names, "
-        "addresses, sizes, time stamps and file times:\r\n");
+        "addresses, sizes, time stamps and file times:\r\n|\r\nAnnotations:\r\n|"
+        "\r\nRecent events:\r\n|\r\nSignature: ");
     std::vector<std::string> pieces;
     std::size_t at = 0;
     for (std::string title; std::getline(titles, title, '|');) {
@@ -57,19 +71,25 @@ std::vector<std::string> splitReport(const std::string& log) {
 
 const bool wide = sizeof(void*) == 8;
 
-// The code in the dump's exception stream, or 0 without a valid dump or such a stream.
-DWORD minidumpExceptionCode(const std::string& path) {
+// A stream of the dump, empty without a valid dump or such a stream.
+std::string minidumpStream(const std::string& path, ULONG32 type) {
     std::string dump = readFile(path);
     auto header = reinterpret_cast<const MINIDUMP_HEADER*>(dump.data());
     if (dump.size() < sizeof *header || header->Signature != 0x504D444D) // "MDMP"
-        return 0;
+        return "";
     auto entries = reinterpret_cast<const MINIDUMP_DIRECTORY*>(&dump[header->StreamDirectoryRva]);
     for (ULONG32 i = 0; i < header->NumberOfStreams; ++i)
-        if (entries[i].StreamType == ExceptionStream)
-            return reinterpret_cast<const MINIDUMP_EXCEPTION_STREAM*>(
-                       &dump[entries[i].Location.Rva])
-                ->ExceptionRecord.ExceptionCode;
-    return 0;
+        if (entries[i].StreamType == type)
+            return dump.substr(entries[i].Location.Rva, entries[i].Location.DataSize);
+    return "";
+}
+
+// The code in the dump's exception stream, or 0 without one.
+DWORD minidumpExceptionCode(const std::string& path) {
+    std::string stream = minidumpStream(path, ExceptionStream);
+    return stream.empty() ? 0
+                          : reinterpret_cast<const MINIDUMP_EXCEPTION_STREAM*>(stream.data())
+                                ->ExceptionRecord.ExceptionCode;
 }
 
 // Whether the minidump is saved: always, unless the process is too damaged for dbghelp to be
@@ -90,6 +110,7 @@ struct CrashCase {
     const char* stackText = nullptr; // the stack dump section exactly; null for words
     int frames = 0;                  // the call stack's lines; 0 for any number
     bool refused = false; // the program's folder refuses files: the report is in the user's
+    const char* top = "crash_child.exe+0x"; // how the signature's top frames begin
 };
 
 class CrashMatrix : public ::testing::TestWithParam<CrashCase> {};
@@ -161,7 +182,7 @@ TEST_P(CrashMatrix, CallbacksFirstThenTheReportAndExitCodeOne) {
         return;
     }
     std::vector<std::string> report = splitReport(readFile(reports + logs[0]));
-    ASSERT_EQ(8u, report.size()) << readFile(reports + logs[0]);
+    ASSERT_EQ(11u, report.size()) << readFile(reports + logs[0]);
     EXPECT_EQ(
         0u, report[header].find("crash_child.exe caused " + std::string(c.name) +
                                 (c.accessVerb ? " in module crash_child.exe at " : " in module ")))
@@ -178,6 +199,19 @@ TEST_P(CrashMatrix, CallbacksFirstThenTheReportAndExitCodeOne) {
               dumpPath);
     EXPECT_EQ(written ? "saved to file '" + dumpPath + "'" : "failed to save.", report[minidump]);
     EXPECT_EQ(written ? c.code : 0u, minidumpExceptionCode(dumpPath));
+    EXPECT_EQ(written ? "build=1234\nlevel=Harbour: night\n" : "",
+              minidumpStream(dumpPath, Plat::App::crashAnnotationStream));
+    EXPECT_EQ("build: 1234\r\nlevel: Harbour: night\r\n", report[annotations]);
+    EXPECT_NE(std::string::npos,
+              report[events].find("breadcrumb: entered run\r\ntrace: crashing by " +
+                                  std::string(c.arguments).substr(0, 4)))
+        << report[events];
+    char code[9];
+    std::snprintf(code, sizeof code, "%08lx", static_cast<unsigned long>(c.code));
+    EXPECT_EQ(0u, report[signature].find(code)) << report[signature];
+    EXPECT_EQ(std::string(code).size() + 17,
+              report[signature].find("\r\nTop frames: " + std::string(c.top)))
+        << report[signature];
     // The header's address is the register block's; only at 0 is the code unreadable.
     const std::size_t cs = report[header].rfind(" at ") + 4;
     const std::string ip = report[header].substr(cs + 5, 2 * sizeof(void*));

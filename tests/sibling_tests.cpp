@@ -70,6 +70,29 @@ TEST(DiagnosticsLibrary, KeepsTheNewestRecordsOfEachKindWithTheirDetails) {
     EXPECT_EQ(0u, dbRecordCount());
 }
 
+// The crash report's recent events: the newest lines whole, each cut to 159 characters and
+// kept on one line, and only whole lines into a buffer too small for them all.
+TEST(DiagnosticsLibrary, KeepsTheNewestEventsAsWholeLines) {
+    static char text[dbRecentCapacity * (dbRecentLineSize + 2) + 1];
+    auto events = [](unsigned size) { return std::string(text, dbCopyRecentEvents(text, size)); };
+    for (int i = 0; i <= dbRecentCapacity; ++i)
+        dbAddBreadcrumb(("crumb " + std::to_string(i)).c_str());
+    EXPECT_EQ(0u, events(sizeof text).find("breadcrumb: crumb 1\r\nbreadcrumb: crumb 2\r\n"));
+    dbWarningfAux(0x44495350, "two\nlines");
+    const std::string room(dbRecentLineSize - 1 - 12, 'x'); // 12: "breadcrumb: "
+    for (std::size_t length : {room.size() - 1, room.size(), room.size() + 1})
+        dbAddBreadcrumb(std::string(length, 'x').c_str());
+    const std::string newest = "breadcrumb: " + room + "\r\n";
+    std::string all = events(sizeof text);
+    EXPECT_EQ(dbRecentCapacity, std::count(all.begin(), all.end(), '\n'));
+    EXPECT_EQ("warning [44495350]: two lines\r\nbreadcrumb: " + room.substr(1) + "\r\n" + newest +
+                  newest,
+              all.substr(all.find("warning [")));
+    EXPECT_EQ(std::string::npos, all.find("crumb 1\r\n"));
+    EXPECT_EQ(all.substr(0, all.find('\n') + 1), events(unsigned(all.find('\n')) + 2));
+    EXPECT_EQ("", events(unsigned(all.find('\n')) + 1));
+}
+
 // The stack walk's subject: a game function without a frame pointer, then hand-written ones
 // without unwind information, as in system DLLs: a frame-pointer frame that calls a leaf that
 // keeps no frame, so the frame-pointer chain skips the leaf's caller. Wine's 32-bit

@@ -48,6 +48,21 @@ DB_API bool dbDoStackTrace(LONG_PTR* addresses, int capacity, int skip, EXCEPTIO
 // Writes "module!function+0xoffset", or "module+0xoffset" where no symbol is known, or the
 // bare address outside any module. False when the address is in no module.
 DB_API bool dbConvertAddress(LONG_PTR address, char* buffer, unsigned size);
+// dbSaveMiniDump with one user stream of the given type (above the system's reserved ones)
+// holding size bytes of data; no stream when data is null or size 0.
+DB_API bool dbSaveMiniDumpWithStream(const char* path, EXCEPTION_POINTERS* info,
+                                     unsigned streamType, const void* data, unsigned size);
+
+// The recent events: every trace, warning and fatal report and each breadcrumb becomes one line
+// ("trace: ...", "warning [44495350]: ...", "fatal file(line): ...", "breadcrumb: ...") in a
+// ring of the newest dbRecentCapacity, each cut to dbRecentLineSize - 1 characters, its line
+// ends turned into spaces. Kept in fixed memory without a lock for the crash report to read.
+enum { dbRecentCapacity = 64, dbRecentLineSize = 160 };
+DB_API void dbAddBreadcrumb(const char* text);
+// Copies the events, oldest first, each ending in CR LF, as many whole lines as fit with the
+// terminating NUL; returns the length. Safe after a fault: no heap, no lock, and a line being
+// written at that moment is left out.
+DB_API unsigned dbCopyRecentEvents(char* buffer, unsigned size);
 
 // Read-back of the most recent records (the store keeps the last dbRecordCapacity).
 enum { dbRecordCapacity = 256 };

@@ -34,6 +34,13 @@ void writeCallStack(ExceptionReport* report, EXCEPTION_POINTERS* info);
 void writeStackDump(ExceptionReport* report);
 void writeModuleList(ExceptionReport* report);
 void writeModuleInfo(ExceptionReport* report, void* allocationBase);
+// After the module list, so that readers of the sections before it see them unchanged.
+void writeAnnotations(ExceptionReport* report);
+void writeRecentEvents(ExceptionReport* report);
+void writeSignature(ExceptionReport* report, EXCEPTION_POINTERS* info);
+
+// The minidump, with the game's annotations as its user stream.
+bool saveMiniDumpWithAnnotations(const char* path, EXCEPTION_POINTERS* info);
 
 // The 16 bytes at code, "?? " for each that cannot be read, and an empty line.
 void writeCodeBytes(ExceptionReport* report, const BYTE* code);
@@ -73,6 +80,8 @@ struct ReportFacts {
     // Where both report files go when the executable's folder refuses them, with a trailing
     // backslash; empty when there is none.
     char fallbackFolder[MAX_PATH];
+    // The system directory with a trailing backslash, empty when it cannot be had.
+    char systemFolder[MAX_PATH];
 };
 // Gathers the facts; the filter's installation calls it. A report without it names no
 // program and no user.

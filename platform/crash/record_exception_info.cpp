@@ -67,6 +67,9 @@ void writeSections(ExceptionReport* report, EXCEPTION_POINTERS* info) {
         writeCallStack,
         [](ExceptionReport* r, EXCEPTION_POINTERS*) { writeStackDump(r); },
         [](ExceptionReport* r, EXCEPTION_POINTERS*) { writeModuleList(r); },
+        [](ExceptionReport* r, EXCEPTION_POINTERS*) { writeAnnotations(r); },
+        [](ExceptionReport* r, EXCEPTION_POINTERS*) { writeRecentEvents(r); },
+        writeSignature,
     };
     for (auto write : sections) {
         SectionCall call = {write, report, info};

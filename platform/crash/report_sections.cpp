@@ -53,6 +53,11 @@ void prepareReportFacts() {
     splitPath(g_facts.programPath, drive, directory, baseName, extension);
     wsprintfA(g_facts.programName, "%s%s", baseName, extension);
     prepareFallbackFolder(baseName, g_facts.programName, g_facts.fallbackFolder);
+    const UINT systemLength = GetSystemDirectoryA(g_facts.systemFolder, MAX_PATH - 1);
+    if (systemLength == 0 || systemLength >= MAX_PATH - 1)
+        g_facts.systemFolder[0] = 0;
+    else if (g_facts.systemFolder[systemLength - 1] != '\\')
+        lstrcatA(g_facts.systemFolder, "\\");
     DWORD size = sizeof g_facts.userName;
     if (!GetUserNameA(g_facts.userName, &size))
         wsprintfA(g_facts.userName, "%s", "Unknown");

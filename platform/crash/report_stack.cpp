@@ -19,7 +19,7 @@ struct MiniDumpRequest {
 
 void saveMiniDump(void* argument) {
     MiniDumpRequest* request = static_cast<MiniDumpRequest*>(argument);
-    request->saved = dbSaveMiniDump(request->name, request->info);
+    request->saved = saveMiniDumpWithAnnotations(request->name, request->info);
 }
 
 // The walk fills the array frame by frame, and the array lies outside the walk's guard:
