@@ -3,7 +3,8 @@
 // game. Switches: -frames N, -fullscreen, -options (the options screen, with a scripted player
 // who picks a mode and window state and applies it), -about (shows the about box), -autoconfirm
 // (presses OK on every box after a moment, for headless runs), -fatal (an unrecoverable
-// start-up error), -crash read|write|divide|throw (a crash, to show the report).
+// start-up error), -crash read|write|divide|throw (a crash, to show the report), -rawmouse
+// (the input viewer reads unaccelerated mouse motion).
 #include "AppInterface.h"
 #include "CmdLine.h"
 #include "MainInterface.h"
@@ -19,6 +20,7 @@
 #include "demo_input.h"
 #include "demo_options.h"
 #include "demo_resources.h"
+#include "demo_viewer.h"
 #include "plugin_table.h"
 
 #include <cstdio>
@@ -40,6 +42,7 @@ struct DemoOptions {
     bool about = false;
     bool autoConfirm = false;
     bool fatal = false;
+    bool rawMouse = false;
     std::string crash;
 };
 
@@ -51,6 +54,7 @@ DemoOptions readOptions() {
     options.about = CmdLine::Exist("about");
     options.autoConfirm = CmdLine::Exist("autoconfirm");
     options.fatal = CmdLine::Exist("fatal");
+    options.rawMouse = CmdLine::Exist("rawmouse");
     CmdLine::Get("crash", options.crash);
     char line[512] = "";
     CmdLine::GetEntireString(line, sizeof line);
@@ -121,8 +125,9 @@ void crashOnPurpose(const std::string& kind) {
     std::printf("unknown crash kind '%s'\n", kind.c_str());
 }
 
-// One frame: the sky of the hour the frame stands for, and a line of text, drawn off screen
-// and copied in one go so the window never shows half a frame.
+// One frame: the sky of the hour the frame stands for, a line of text, the options screen or
+// the input viewer, drawn off screen and copied in one go so the window never shows half a
+// frame.
 void paintFrame(HWND window, const SkyPluginTable& sky, int frame, int frames, bool options) {
     float hour = 24.0f * float(frame) / float(frames > 0 ? frames : 1);
     unsigned colour = sky.skyColour ? sky.skyColour(hour) : 0x203040;
@@ -152,6 +157,7 @@ void paintFrame(HWND window, const SkyPluginTable& sky, int frame, int frames, b
     TextOutA(canvas, 24, 24, text, length);
     if (options)
         drawOptions(canvas);
+    drawViewer(canvas, options ? 200 : 56);
     BitBlt(screen, 0, 0, client.right, client.bottom, canvas, 0, 0, SRCCOPY);
     SelectObject(canvas, previous);
     DeleteObject(pixels);
@@ -204,11 +210,15 @@ public:
         bool input = startInput();
         std::printf("input service %s\n", input ? "ready" : "missing");
         const bool optionsShown = options.options && input && startOptions();
+        if (input)
+            startViewer(options.rawMouse);
         runFrames(window, sky, options.frames, optionsShown);
         if (optionsShown)
             stopOptions();
-        if (input)
+        if (input) {
+            stopViewer();
             stopInput();
+        }
         windows->destroyWindow(0, 0);
         windows->unregisterWindowClass(&instance, "DemoGameWindow");
         if (plugin)
@@ -230,8 +240,10 @@ private:
         while (main->pumpMessages()) {
             if (options)
                 updateOptions();
+            updateViewer();
             paintFrame(window, sky, painted, frames, options);
             playScriptedInput(window, painted);
+            playScriptedViewer(painted);
             if (options)
                 playScriptedOptions(window, painted);
             if (painted == frames / 2) {

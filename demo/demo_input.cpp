@@ -13,28 +13,6 @@ int g_jumps = 0;
 int g_events = 0;
 float g_cameraYaw = 0;
 
-// The key's name as the keyboard layout gives it, in plain characters for printing; the
-// mouse's codes have no keyboard name.
-std::string keyName(unsigned key) {
-    switch (key) {
-    case 1:
-        return "left button";
-    case 2:
-        return "right button";
-    case 4:
-        return "middle button";
-    default:
-        break;
-    }
-    unsigned short wide[64] = {};
-    if (!InputInterface::i()->getKeyName(key, wide, 64))
-        return "key " + std::to_string(key);
-    std::string name;
-    for (unsigned short* c = wide; *c; ++c)
-        name += *c < 128 ? char(*c) : '?';
-    return name;
-}
-
 const char* eventName(int event) {
     switch (event) {
     case InputInterface::keyPressed:
@@ -80,6 +58,27 @@ void turnCamera(HWND window, int dx) {
 }
 
 } // namespace
+
+// The mouse's codes have no keyboard name.
+std::string keyName(unsigned key) {
+    switch (key) {
+    case 1:
+        return "left button";
+    case 2:
+        return "right button";
+    case 4:
+        return "middle button";
+    default:
+        break;
+    }
+    unsigned short wide[64] = {};
+    if (!InputInterface::i()->getKeyName(key, wide, 64))
+        return "key " + std::to_string(key);
+    std::string name;
+    for (unsigned short* c = wide; *c; ++c)
+        name += *c < 128 ? char(*c) : '?';
+    return name;
+}
 
 bool startInput() {
     InputInterface* input = InputInterface::i();
