@@ -3,8 +3,9 @@
 // game. Switches: -frames N, -fullscreen, -options (the options screen, with a scripted player
 // who picks a mode and window state and applies it), -about (shows the about box), -autoconfirm
 // (presses OK on every box after a moment, for headless runs), -fatal (an unrecoverable
-// start-up error), -crash read|write|divide|throw (a crash, to show the report), -rawmouse
-// (the input viewer reads unaccelerated mouse motion).
+// start-up error), -crash read|write|divide|throw (a crash, to show the report), -upload URL
+// (earlier runs' crash reports are sent there, as if the player had agreed), -rawmouse (the
+// input viewer reads unaccelerated mouse motion).
 #include "AppInterface.h"
 #include "CmdLine.h"
 #include "MainInterface.h"
@@ -44,6 +45,7 @@ struct DemoOptions {
     bool fatal = false;
     bool rawMouse = false;
     std::string crash;
+    std::string upload;
 };
 
 DemoOptions readOptions() {
@@ -56,6 +58,7 @@ DemoOptions readOptions() {
     options.fatal = CmdLine::Exist("fatal");
     options.rawMouse = CmdLine::Exist("rawmouse");
     CmdLine::Get("crash", options.crash);
+    CmdLine::Get("upload", options.upload);
     char line[512] = "";
     CmdLine::GetEntireString(line, sizeof line);
     std::printf("command line '%s': %d frames, %s\n", line, options.frames,
@@ -103,6 +106,7 @@ HMODULE bindSkyPlugin(SkyPluginTable& table) {
         std::printf("sky plug-in: not bound\n");
         return nullptr;
     }
+    Plat::App::AddCrashBreadcrumb("the sky plug-in is bound");
     std::printf("sky plug-in '%s' bound; sky at 0h %06x, 6h %06x, 12h %06x\n", table.name(),
                 table.skyColour(0), table.skyColour(6), table.skyColour(12));
     SkyPluginTable other = {};
@@ -178,6 +182,16 @@ public:
 
     int run() override {
         DemoOptions options = readOptions();
+        // What a crash report should say of this run; a real game would ask the player before
+        // switching the upload on.
+        Plat::App::SetCrashAnnotation("build", __DATE__);
+        Plat::App::SetCrashAnnotation("frames", std::to_string(options.frames).c_str());
+        if (!options.upload.empty())
+            std::printf("crash upload to %s: %s\n", options.upload.c_str(),
+                        Plat::App::EnableCrashUpload(options.upload.c_str(), "PlatformDemo",
+                                                     "1.0", true)
+                            ? "on"
+                            : "refused");
         if (options.autoConfirm)
             std::thread(confirmBoxes).detach();
         void* instance = MainInterface::i()->getInstance();

@@ -30,6 +30,9 @@ void onJump(unsigned, int event, void* jumps) {
 }
 
 void onAnyKey(unsigned key, int event, void* events) {
+    // Characters typed through SendInput come as this key; the viewer shows them as text.
+    if (key == VK_PACKET)
+        return;
     ++*static_cast<int*>(events);
     std::printf("  input: %s %s\n", keyName(key).c_str(), eventName(event));
 }

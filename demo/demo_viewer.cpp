@@ -109,6 +109,18 @@ void drawPad(HDC canvas, int y, int pad, const GamepadState& state) {
     drawText(canvas, 152, y + 36, "buttons " + buttonNames(state.buttons));
 }
 
+// Keys that make no character, held across the middle frame so the screenshot shows them.
+void sendHeldKeys(bool up) {
+    INPUT input[2] = {};
+    const WORD keys[2] = {VK_CONTROL, VK_RIGHT};
+    for (int k = 0; k < 2; ++k) {
+        input[k].type = INPUT_KEYBOARD;
+        input[k].ki.wVk = keys[k];
+        input[k].ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    }
+    SendInput(2, input, sizeof(INPUT));
+}
+
 void sendTypedUnit(wchar_t unit) {
     INPUT input[2] = {};
     for (int up = 0; up < 2; ++up) {
@@ -122,12 +134,11 @@ void sendTypedUnit(wchar_t unit) {
 } // namespace
 
 void startViewer(bool raw) {
-    TextInputInterface::i()->startTextInput();
     GamepadInterface* pads = GamepadInterface::i();
     pads->setConnectionCallback(onPadConnection, nullptr);
     const bool padsReady = pads->initialize();
     const bool rawGiven = MouseMotionInterface::i()->setRawMotion(raw) == MouseMotionInterface::raw;
-    std::printf("  viewer: text entry on, pads %s, mouse motion %s\n",
+    std::printf("  viewer: pads %s, mouse motion %s\n",
                 padsReady ? "ready" : "missing on this system", rawGiven ? "raw" : "recentring");
 }
 
@@ -172,9 +183,15 @@ void drawViewer(HDC canvas, int top) {
 
 void playScriptedViewer(int frame) {
     static const wchar_t greeting[] = L"Hello, w\u00f6rld!";
-    const int first = 12, length = int(sizeof greeting / sizeof greeting[0]) - 1;
+    const int first = 27, length = int(sizeof greeting / sizeof greeting[0]) - 1;
+    if (frame == first - 1) {
+        TextInputInterface::i()->startTextInput();
+        std::printf("  viewer: the chat line opened; text entry on\n");
+    }
     if (frame >= first && frame < first + length)
         sendTypedUnit(greeting[frame - first]);
+    if (frame == 56 || frame == 70)
+        sendHeldKeys(frame == 70);
     if (frame >= 50 && frame < 56) {
         INPUT move = {};
         move.type = INPUT_MOUSE;
