@@ -131,7 +131,7 @@ TEST_F(Pads, MapsButtonsSticksAndTriggers) {
         if (row.joystick)
             plugJoystick(0, 1);
         pads->initialize();
-        frames(12);
+        frames(6);
         script->pads[0] = {WORD(row.buttons),  BYTE(row.triggers[0]), BYTE(row.triggers[1]),
                            SHORT(row.axes[0]), SHORT(row.axes[1]),    SHORT(row.axes[2]),
                            SHORT(row.axes[3])};

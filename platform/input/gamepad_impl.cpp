@@ -65,8 +65,9 @@ bool GamepadImpl::initialize() {
         shutdown();
         return false;
     }
+    // The first probe starts a new round, which reads how many joystick ids there are now.
     m_probeDue = true;
-    m_probeCursor = 0;
+    m_probeCursor = xinputSlots + maxJoysticks;
     m_initialized = true;
     return true;
 }
